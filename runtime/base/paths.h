@@ -1,0 +1,40 @@
+// Path splitting, the user's home folder, file sizes and single-folder and
+// single-file operations. Paths are Strings; they reach the system as UTF-8.
+// Callable from any thread.
+#pragma once
+
+#include "runtime/base/string_scratch.h"
+
+#include <cstdint>
+#include <string>
+
+// The current user's home folder ending with "/": the password database entry of
+// the user, else $HOME; empty when neither is known.
+String HomeFolder();
+
+// In the three splitters a leading double quote is skipped and the path ends at
+// the next double quote, so a quoted path splits like the bare one.
+// Everything up to and including the last "/".
+String FolderPart(const String &path);
+// The text after the last "/"; with flag 1 without its extension: the name minus
+// "." + ExtensionPart(path) when that extension is not empty, else the whole name,
+// so base name + "." + extension always gives back the name.
+constexpr int FileNameWithoutExtension = 1;
+String FileNamePart(const String &path, int flags = 0);
+// Scanning back from the end, the text after the last "."; empty when a space or
+// "/" comes before any ".", or when that "." starts the name (".profile").
+String ExtensionPart(const String &path);
+
+// Size in bytes; -1 when the path does not exist, -2 for a directory.
+constexpr int64_t PathMissing = -1;
+constexpr int64_t PathIsFolder = -2;
+int64_t PathSize(const String &path);
+// Creates one directory, owner-only (0700). 1 on success.
+int MakeFolder(const String &path);
+// Removes one file. 1 on success.
+int RemoveFile(const String &path);
+
+// The system form of a path. False (and *native untouched) when the path cannot
+// name a file: it is empty or holds a zero unit, which the system would take as
+// the end of a shorter path.
+bool NativePath(const String &path, std::string *native);

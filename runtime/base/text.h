@@ -1,0 +1,52 @@
+// String functions the program is written against, and the one conversion pair
+// between String (UTF-16) and UTF-8 that every module uses for paths and texts.
+// Strings have value semantics; every function returns a new string and never
+// fails: counts out of range are clamped. Callable from any thread (results are
+// built in the calling thread's own scratch buffer).
+#pragma once
+
+#include "runtime/base/string_scratch.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Text formats of memory strings, files and byte counts.
+constexpr int TextFormatUtf8 = 2;
+constexpr int TextFormatAscii = 24; // one byte per character (see memory.h)
+constexpr int TextFormatUtf16 = 25;
+
+// Length in code units.
+int64_t TextLength(const String &s);
+// First / last n units, n clamped to 0..length.
+String TextLeft(const String &s, int64_t n);
+String TextRight(const String &s, int64_t n);
+// Lower case by the wide-character mapping of the current locale.
+String TextLower(const String &s);
+// Non-overlapping occurrences of part, scanning left to right; 0 if either is empty.
+int64_t CountOccurrences(const String &s, const String &part);
+// The index-th field (from 1) of s split at delimiter (a single unit or a longer
+// text matched whole); empty for an index <= 0 or beyond the last field.
+String TextField(const String &s, int64_t index, const String &delimiter);
+// Exactly `length` units: the first min(length, TextLength(s)) units of s,
+// right-aligned behind copies of the first unit of pad (a space when pad is empty).
+String PadLeft(const String &s, int64_t length, const String &pad = u" ");
+// Bytes s takes in a text format, without terminator; 0 for an unknown format.
+int64_t TextByteLength(const String &s, int format);
+
+// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string Utf8Of(const String &s);
+// UTF-8 to UTF-16; every malformed sequence becomes one U+FFFD.
+String StringFromUtf8(std::string_view utf8);
+
+// Decodes one character at bytes (at most `available` bytes are looked at and a
+// zero byte is never taken as part of a sequence). Writes the code point (U+FFFD
+// for a malformed sequence) and answers the bytes consumed, 0 only when available
+// is 0.
+size_t DecodeUtf8Char(const unsigned char *bytes, size_t available, char32_t *codePoint);
+// Encodes a code point (U+FFFD for surrogates and values past U+10FFFF) into
+// out[0..3]; answers the byte count.
+size_t EncodeUtf8Char(char32_t codePoint, unsigned char out[4]);
+// Appends a code point as one unit or a surrogate pair to the scratch text.
+void AppendScratchCodePoint(char32_t codePoint);

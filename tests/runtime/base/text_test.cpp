@@ -1,0 +1,114 @@
+#include "runtime/base/text.h"
+
+#include "runtime/base/threads.h"
+
+#include <atomic>
+#include <clocale>
+#include <gtest/gtest.h>
+#include <thread>
+
+TEST(Text, LeftRightClampCounts) {
+    EXPECT_EQ(TextLength(u"abc"), 3);
+    EXPECT_EQ(TextLeft(u"abcdef", 2), u"ab");
+    EXPECT_EQ(TextLeft(u"abc", 10), u"abc");
+    EXPECT_EQ(TextLeft(u"abc", -4), u"");
+    EXPECT_EQ(TextRight(u"abcdef", 2), u"ef");
+    EXPECT_EQ(TextRight(u"abc", 99), u"abc");
+    EXPECT_EQ(TextRight(u"abc", -1), u"");
+}
+
+TEST(Text, CountOccurrencesIsNonOverlapping) {
+    EXPECT_EQ(CountOccurrences(u"aaaa", u"aa"), 2);
+    EXPECT_EQ(CountOccurrences(u"a\nb\nc", u"\n"), 2);
+    EXPECT_EQ(CountOccurrences(u"", u"a"), 0);
+    EXPECT_EQ(CountOccurrences(u"abc", u""), 0);
+}
+
+TEST(Text, FieldsSplitAtSingleAndLongDelimiters) {
+    EXPECT_EQ(TextField(u"a,b,,c", 2, u","), u"b");
+    EXPECT_EQ(TextField(u"a,b,,c", 3, u","), u"");
+    EXPECT_EQ(TextField(u"a,b,,c", 4, u","), u"c");
+    EXPECT_EQ(TextField(u"a,b", 3, u","), u"");
+    EXPECT_EQ(TextField(u"a,b", 0, u","), u"");
+    EXPECT_EQ(TextField(u"a,b", -1, u","), u"");
+    EXPECT_EQ(TextField(u"one<>two<>three", 2, u"<>"), u"two");
+    EXPECT_EQ(TextField(u"one<>two<>three", 3, u"<>"), u"three");
+    EXPECT_EQ(TextField(u"a<b>c", 2, u"<>"), u"");
+    EXPECT_EQ(TextField(u"/x/a.jpg\n/x/b.png", 2, u"\n"), u"/x/b.png");
+}
+
+TEST(Text, PadLeftCutsOrPads) {
+    EXPECT_EQ(PadLeft(u"12345", 3, u"0"), u"123");
+    EXPECT_EQ(PadLeft(u"7", 3, u"0"), u"007");
+    EXPECT_EQ(PadLeft(u"7", 3), u"  7");
+    EXPECT_EQ(PadLeft(u"7", 3, u""), u"  7");
+    EXPECT_EQ(PadLeft(u"7", 0, u"0"), u"");
+    EXPECT_EQ(PadLeft(u"", 2, u"xy"), u"xx");
+}
+
+TEST(Text, LowerFollowsLocale) {
+    std::setlocale(LC_ALL, "C.UTF-8");
+    EXPECT_EQ(TextLower(u"HeLLo 12"), u"hello 12");
+    EXPECT_EQ(TextLower(u"ÄÖÜ.JPG"), u"äöü.jpg");
+    EXPECT_EQ(TextLower(u"\U00010400"), u"\U00010428"); // a pair maps as one character
+    EXPECT_EQ(TextLower(String(1, char16_t(0xD800))), String(1, char16_t(0xD800)));
+    std::setlocale(LC_ALL, "C");
+}
+
+TEST(Text, ByteLengthPerFormat) {
+    String s = u"aé€\U0001F600";
+    EXPECT_EQ(TextByteLength(s, TextFormatUtf16), 10);
+    EXPECT_EQ(TextByteLength(s, TextFormatUtf8), 1 + 2 + 3 + 4);
+    EXPECT_EQ(TextByteLength(s, TextFormatAscii), 5);
+    EXPECT_EQ(TextByteLength(s, 7), 0);
+}
+
+TEST(Text, Utf8RoundTripAndRepair) {
+    String s = u"Grüße € \U0001F600 /tmp/a b";
+    EXPECT_EQ(Utf8Of(s), "Gr\xC3\xBC\xC3\x9F"
+                         "e \xE2\x82\xAC \xF0\x9F\x98\x80 /tmp/a b");
+    EXPECT_EQ(StringFromUtf8(Utf8Of(s)), s);
+    // Unpaired surrogates cannot be encoded and become U+FFFD.
+    EXPECT_EQ(Utf8Of(String(1, char16_t(0xDC00)) + u"x"), "\xEF\xBF\xBDx");
+    // Malformed input: stray continuation, overlong, encoded surrogate, truncated
+    // sequence, a value past U+10FFFF; each gives replacement characters, no crash.
+    EXPECT_EQ(StringFromUtf8("a\x80"
+                             "b"),
+              u"a\uFFFDb");
+    EXPECT_EQ(StringFromUtf8("\xC0\xAF"), u"\uFFFD\uFFFD");
+    EXPECT_EQ(StringFromUtf8("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(StringFromUtf8("x\xE2\x82"), u"x\uFFFD");
+    EXPECT_EQ(StringFromUtf8("\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(StringFromUtf8(std::string_view("a\0b", 3)), String(u"a\0b", 3));
+    EXPECT_EQ(StringFromUtf8(""), u"");
+}
+
+// Two threads build results in their own scratch buffers at the same time; a
+// shared buffer would mix pieces of one thread's results into the other's.
+namespace {
+std::atomic<int> Mixed{0};
+std::atomic<int> Finished{0};
+void BuildFieldsRepeatedly(int64_t which) {
+    String tag = which == 1 ? u"AAAA" : u"BBBBBBBB";
+    String text = tag + u"," + tag + u"," + tag;
+    for (int i = 0; i < 20000; ++i) {
+        String field = TextField(text, 1 + i % 3, u",");
+        String padded = PadLeft(field, 12, which == 1 ? u"-" : u"+");
+        String expected = String(12 - tag.size(), which == 1 ? u'-' : u'+') + tag;
+        if (padded != expected) ++Mixed;
+    }
+    ++Finished;
+}
+} // namespace
+
+TEST(Text, ConcurrentThreadsNeverMixResults) {
+    int64_t a = SpawnThread(BuildFieldsRepeatedly, 1);
+    int64_t b = SpawnThread(BuildFieldsRepeatedly, 2);
+    ASSERT_NE(a, 0);
+    ASSERT_NE(b, 0);
+    BuildFieldsRepeatedly(1); // the test thread takes part with a buffer of its own
+    EXPECT_EQ(JoinThreadFor(a, 20000), 1);
+    EXPECT_EQ(JoinThreadFor(b, 20000), 1);
+    EXPECT_EQ(Finished.load(), 3);
+    EXPECT_EQ(Mixed.load(), 0);
+}
