@@ -18,7 +18,9 @@ endif()
 
 # Sixteen bytes to a line keeps the generated file readable in a debugger.
 string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
-string(REGEX REPLACE "((0x[0-9a-f][0-9a-f],){16})" "\\1\n    " bytes "${bytes}")
+# (CMake's regular expressions have no {n} repeat, so the sixteen are spelt out.)
+string(REPEAT "0x[0-9a-f][0-9a-f]," 16 line)
+string(REGEX REPLACE "(${line})" "\\1\n    " bytes "${bytes}")
 
 file(WRITE "${OUTPUT}.tmp"
   "// Generated at build time from ${INPUT}; do not edit.\n"
