@@ -1,0 +1,29 @@
+#include "tone/jpeg_handles.h"
+
+tjhandle JpegDecompressor = nullptr;
+tjhandle JpegCompressor = nullptr;
+
+int StartJpegHandles() {
+    if (!JpegDecompressor) JpegDecompressor = tjInitDecompress();
+    if (!JpegCompressor) JpegCompressor = tjInitCompress();
+    return JpegDecompressor && JpegCompressor ? 1 : 0;
+}
+
+void EndJpegHandles() {
+    if (JpegDecompressor) tjDestroy(JpegDecompressor);
+    if (JpegCompressor) tjDestroy(JpegCompressor);
+    JpegDecompressor = nullptr;
+    JpegCompressor = nullptr;
+}
+
+int ReplaceJpegDecompressor() {
+    if (JpegDecompressor) tjDestroy(JpegDecompressor);
+    JpegDecompressor = tjInitDecompress();
+    return JpegDecompressor ? 1 : 0;
+}
+
+int ReplaceJpegCompressor() {
+    if (JpegCompressor) tjDestroy(JpegCompressor);
+    JpegCompressor = tjInitCompress();
+    return JpegCompressor ? 1 : 0;
+}

@@ -1,0 +1,137 @@
+#include "tone/kernels.h"
+
+#include "tone/colour_table.h"
+#include "tone/luma_tables.h"
+
+namespace {
+
+// Byte positions of one pixel layout. The layout is chosen once per call and each
+// loop below is instantiated per layout, so nothing inside a row depends on it.
+template <int Bytes, int R, int G, int B> struct Layout {
+    static constexpr int bytes = Bytes, r = R, g = G, b = B;
+};
+using LayoutRgbx = Layout<4, 0, 1, 2>;
+using LayoutRgb = Layout<3, 0, 1, 2>;
+using LayoutBgrx = Layout<4, 2, 1, 0>;
+using LayoutBgr = Layout<3, 2, 1, 0>;
+
+template <typename L> inline uint16_t PixelLuminance(const uint8_t *p) {
+    const unsigned sum = unsigned(LumaWeightTables[0][p[L::r]]) + LumaWeightTables[1][p[L::g]] +
+                         LumaWeightTables[2][p[L::b]] + 2;
+    return LumaEncodeTable[sum >> 2];
+}
+
+template <typename L> inline void WriteColour(uint8_t *p, uint32_t colour) {
+    p[L::r] = uint8_t(colour);
+    p[L::g] = uint8_t(colour >> 8);
+    p[L::b] = uint8_t(colour >> 16);
+}
+
+template <typename L>
+void LuminanceLoop(const uint8_t *pixels, uint16_t *luminance, int64_t pitch, int64_t rows) {
+    const int64_t slots = pitch / L::bytes;
+    for (int64_t y = 0; y < rows; y++) {
+        const uint8_t *p = pixels + y * pitch;
+        for (int64_t x = 0; x < slots; x++, p += L::bytes) *luminance++ = PixelLuminance<L>(p);
+    }
+}
+
+template <typename L>
+void ToneLoop(const uint16_t *luminance, uint8_t *pixels, int64_t pitch, int64_t rows,
+              const uint32_t *colours) {
+    const int64_t slots = pitch / L::bytes;
+    for (int64_t y = 0; y < rows; y++) {
+        uint8_t *p = pixels + y * pitch;
+        for (int64_t x = 0; x < slots; x++, p += L::bytes) WriteColour<L>(p, colours[*luminance++]);
+    }
+}
+
+template <typename L>
+void FusedLoop(uint8_t *pixels, int64_t pitch, int64_t rows, const uint32_t *colours) {
+    const int64_t slots = pitch / L::bytes;
+    for (int64_t y = 0; y < rows; y++) {
+        uint8_t *p = pixels + y * pitch;
+        for (int64_t x = 0; x < slots; x++, p += L::bytes)
+            WriteColour<L>(p, colours[PixelLuminance<L>(p)]);
+    }
+}
+
+// The tone shift moves the whole lookup by 8 entries per step; the guard bands of
+// the colour table cover -1024..+1016, so the shifted origin needs no bounds test.
+const uint32_t *ShiftedColours(int8_t shift) {
+    return ToneColourTable + 8 * int(shift);
+}
+
+enum PixelLayout { PixelRgbx, PixelRgb, PixelBgrx, PixelBgr };
+
+PixelLayout LayoutOf(int64_t format) {
+    if (format & FormatRgbx) return PixelRgbx;
+    if (format & FormatRgb) return PixelRgb;
+    if (format & FormatBgrx) return PixelBgrx;
+    return PixelBgr;
+}
+
+} // namespace
+
+int64_t LuminanceSlotsPerRow(int64_t pitch, int64_t format) {
+    const PixelLayout layout = LayoutOf(format);
+    return pitch / (layout == PixelRgbx || layout == PixelBgrx ? 4 : 3);
+}
+
+int ComputeLuminance(const uint8_t *pixels, uint16_t *luminance, int64_t pitch, int64_t rows,
+                     int64_t format) {
+    switch (LayoutOf(format)) {
+    case PixelRgbx:
+        LuminanceLoop<LayoutRgbx>(pixels, luminance, pitch, rows);
+        break;
+    case PixelRgb:
+        LuminanceLoop<LayoutRgb>(pixels, luminance, pitch, rows);
+        break;
+    case PixelBgrx:
+        LuminanceLoop<LayoutBgrx>(pixels, luminance, pitch, rows);
+        break;
+    case PixelBgr:
+        LuminanceLoop<LayoutBgr>(pixels, luminance, pitch, rows);
+        break;
+    }
+    return 0;
+}
+
+int ApplyTone(const uint16_t *luminance, uint8_t *pixels, int64_t pitch, int64_t rows,
+              int64_t format, int8_t shift) {
+    const uint32_t *colours = ShiftedColours(shift);
+    switch (LayoutOf(format)) {
+    case PixelRgbx:
+        ToneLoop<LayoutRgbx>(luminance, pixels, pitch, rows, colours);
+        break;
+    case PixelRgb:
+        ToneLoop<LayoutRgb>(luminance, pixels, pitch, rows, colours);
+        break;
+    case PixelBgrx:
+        ToneLoop<LayoutBgrx>(luminance, pixels, pitch, rows, colours);
+        break;
+    case PixelBgr:
+        ToneLoop<LayoutBgr>(luminance, pixels, pitch, rows, colours);
+        break;
+    }
+    return 0;
+}
+
+int LuminanceAndTone(uint8_t *pixels, int64_t pitch, int64_t rows, int64_t format, int8_t shift) {
+    const uint32_t *colours = ShiftedColours(shift);
+    switch (LayoutOf(format)) {
+    case PixelRgbx:
+        FusedLoop<LayoutRgbx>(pixels, pitch, rows, colours);
+        break;
+    case PixelRgb:
+        FusedLoop<LayoutRgb>(pixels, pitch, rows, colours);
+        break;
+    case PixelBgrx:
+        FusedLoop<LayoutBgrx>(pixels, pitch, rows, colours);
+        break;
+    case PixelBgr:
+        FusedLoop<LayoutBgr>(pixels, pitch, rows, colours);
+        break;
+    }
+    return 0;
+}

@@ -1,0 +1,39 @@
+// The per-pixel loops that make a toned picture: luminance of every pixel, and the
+// colour the tone gives each luminance.
+//
+// A drawing buffer is `rows` rows of `pitch` bytes. Its pixel layout comes from the
+// format flag word, tested in this order (the first bit present decides):
+//     0x20  4 bytes R, G, B, X      0x08  3 bytes R, G, B
+//     0x40  4 bytes B, G, R, X      none  3 bytes B, G, R
+// Other bits (such as the bottom-up row flag 0x8000) do not matter: every pixel is
+// treated alike. X (alpha in images) is never read or written. Each row holds
+// floor(pitch / bytes per pixel) pixel slots, and every slot is processed, also
+// slots past the visible width; the bytes of a row too short for a slot are skipped.
+//
+// A luminance buffer holds one 16-bit value per slot, rows following each other
+// with no gap (rows * slots values); the caller owns and sizes it.
+//
+// A pixel of luminance L is coloured with ToneColourTable[L + 8 * shift]. The
+// kernels need BuildLumaTables to have run and the colour table to be built. They
+// keep no state, allocate nothing and may run on any thread; they read the colour
+// table without a lock. Callers pass at least one row and a pitch of at least one
+// pixel. Each returns 0.
+#pragma once
+
+#include <cstdint>
+
+constexpr int64_t FormatRgbx = 0x20; // 4 bytes R, G, B, X
+constexpr int64_t FormatRgb = 0x08;  // 3 bytes R, G, B
+constexpr int64_t FormatBgrx = 0x40; // 4 bytes B, G, R, X; with none of these: 3 bytes B, G, R
+
+// Pixel slots in one row of `pitch` bytes for the layout `format` selects.
+int64_t LuminanceSlotsPerRow(int64_t pitch, int64_t format);
+
+int ComputeLuminance(const uint8_t *pixels, uint16_t *luminance, int64_t pitch, int64_t rows,
+                     int64_t format);
+
+int ApplyTone(const uint16_t *luminance, uint8_t *pixels, int64_t pitch, int64_t rows,
+              int64_t format, int8_t shift);
+
+// ComputeLuminance and ApplyTone in one pass, in place, with no luminance buffer.
+int LuminanceAndTone(uint8_t *pixels, int64_t pitch, int64_t rows, int64_t format, int8_t shift);

@@ -1,0 +1,40 @@
+// The JPEG loader: reads a JPEG file itself, decodes it with TurboJPEG already
+// reduced by the decoder's own eighth-scales, and finishes with a smooth resize
+// to the maximum box. It also reports the file's EXIF orientation.
+//
+// Maximum box: maxWidth x maxHeight applies to the picture as shown upright; a
+// value below 1 (or above the largest image side, 32767) limits that direction
+// to 32767 only, so every picture ends up in a size an image can hold.
+//
+// Runs on one thread at a time (it uses the shared JpegDecompressor): the
+// conversion worker during a run, the main thread otherwise. StartJpegHandles
+// and the image runtime must have been started.
+#pragma once
+
+#include "runtime/base/string_scratch.h"
+
+#include <cstddef>
+#include <cstdint>
+
+// An image (automatic number) of the picture as stored, scaled into the box, or
+// 0 when the file is not a JPEG TurboJPEG can read (the caller then tries the
+// platform reader). On success *orientation (when given) receives the low 8 bits
+// of the EXIF orientation, 0 when the file has none.
+int64_t LoadJpegScaled(const String &path, int64_t maxWidth, int64_t maxHeight,
+                       int *orientation = nullptr);
+
+// The EXIF orientation tag (normally 1..8) of a JPEG held in memory, 0 when the
+// first APP1 segment is not EXIF, carries no orientation, or anything read from
+// the data points outside it.
+int ReadJpegOrientation(const unsigned char *data, size_t length);
+
+// min(maxWidth / width, maxHeight / height), a maximum below 1 counting as
+// 2147483647 (no limit).
+double FitRatio(int64_t width, int64_t height, int64_t maxWidth, int64_t maxHeight);
+
+// Box side for a requested maximum: values below 1 and above 32767 become 32767.
+int64_t BoxSide(int64_t maximum);
+
+// One side scaled by r and rounded to the nearest integer with halves to even;
+// never below 1, so a very long thin picture keeps at least one pixel across.
+int64_t ScaledSideHalfEven(int64_t side, double r);
