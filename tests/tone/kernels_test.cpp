@@ -114,19 +114,6 @@ TEST_F(Kernels, PrimaryColoursInEveryLayout) {
     }
 }
 
-TEST_F(Kernels, BlackAndWhiteTakeTheTableEnds) {
-    BuildColourTable(PresetTable.rows[13].stops); // "Inverted gray"
-    for (const LayoutCase &layout : Layouts) {
-        const int64_t pitch = 2 * layout.bytes;
-        std::vector<uint8_t> buffer = Draw(layout, {{0, 0, 0}, {255, 255, 255}}, 2, pitch);
-        LuminanceAndTone(buffer.data(), pitch, 1, layout.format, 0);
-        const Rgb black = Read(layout, buffer.data()),
-                  white = Read(layout, buffer.data() + layout.bytes);
-        EXPECT_EQ(black.r + black.g + black.b, 3 * 255) << "black takes entry 0 (white here)";
-        EXPECT_EQ(white.r + white.g + white.b, 0) << "white takes entry 2047 (black here)";
-    }
-}
-
 TEST_F(Kernels, ExtremeShiftsLandInTheGuardBands) {
     const GradientStop stops[StopCount] = {0xFF1E140A, 0xFF808080, 0,          0,         0,
                                            0,          0,          0x80112233, 0xFF6496C8};
@@ -157,19 +144,6 @@ TEST_F(Kernels, ExtremeShiftsLandInTheGuardBands) {
         EXPECT_EQ(Read(layout, split.data()).g, 150);
         ApplyTone(luminance, split.data(), pitch, 1, layout.format, -128);
         EXPECT_EQ(Read(layout, split.data() + layout.bytes).g, 20);
-    }
-}
-
-TEST_F(Kernels, ShiftMovesEightEntriesPerStep) {
-    const LayoutCase &layout = Layouts[0];
-    const Rgb grey = {128, 128, 128}; // luminance 1028
-    for (int shift : {-116, -1, 0, 1, 50, 116}) {
-        std::vector<uint8_t> buffer = Draw(layout, {grey}, 1, 4);
-        LuminanceAndTone(buffer.data(), 4, 1, layout.format, int8_t(shift));
-        const uint32_t entry = ToneColourTable[1028 + 8 * shift];
-        EXPECT_EQ(buffer[0], entry & 0xFF) << "shift " << shift;
-        EXPECT_EQ(buffer[1], (entry >> 8) & 0xFF) << "shift " << shift;
-        EXPECT_EQ(buffer[2], (entry >> 16) & 0xFF) << "shift " << shift;
     }
 }
 
