@@ -16,8 +16,8 @@
 // A pixel of luminance L is coloured with ToneColourTable[L + 8 * shift]. The
 // kernels need BuildLumaTables to have run and the colour table to be built. They
 // keep no state, allocate nothing and may run on any thread; they read the colour
-// table without a lock. Callers pass at least one row and a pitch of at least one
-// pixel. Each returns 0.
+// table without a lock. A pitch shorter than one pixel gives rows without a slot,
+// so nothing is read or written past the buffer. Each returns 0.
 #pragma once
 
 #include <cstdint>

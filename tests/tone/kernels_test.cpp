@@ -178,6 +178,15 @@ TEST_F(Kernels, PaddedThreeBytePitchProcessesEverySlot) {
     EXPECT_EQ(odd[12], 0x5A);
     EXPECT_EQ(odd[25], 0x5A);
     EXPECT_NE(odd[11], 0x5A); // the fourth slot was toned
+
+    // A pitch shorter than one pixel holds no slot: nothing is read past the row.
+    std::vector<uint8_t> narrow(2, 0x77);
+    uint16_t untouched = 0xBEEF;
+    EXPECT_EQ(LuminanceSlotsPerRow(2, rgb.format), 0);
+    ComputeLuminance(narrow.data(), &untouched, 2, 1, rgb.format);
+    LuminanceAndTone(narrow.data(), 2, 1, rgb.format, 0);
+    EXPECT_EQ(untouched, 0xBEEF);
+    EXPECT_EQ(narrow, std::vector<uint8_t>(2, 0x77));
 }
 
 TEST_F(Kernels, RgbAndBgrGiveTheSameColours) {
