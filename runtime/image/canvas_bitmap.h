@@ -29,3 +29,8 @@ void FreeCanvasBitmap(CanvasBitmap *bitmap);
 using CanvasBitmapOf = CanvasBitmap *(*)(int64_t gadget);
 using CanvasRedisplay = void (*)(int64_t gadget);
 void SetCanvasResolver(CanvasBitmapOf bitmapOf, CanvasRedisplay redisplay);
+
+// For the drawing layer: the installed resolver's answers (nullptr / nothing
+// when no resolver is installed).
+CanvasBitmap *CanvasBitmapOfGadget(int64_t gadget);
+void RedisplayCanvasGadget(int64_t gadget);

@@ -1,0 +1,90 @@
+#include "runtime/image/platform_reader.h"
+
+#include <QImage>
+#include <QImageReader>
+#include <QPainter>
+#include <QString>
+
+#include <new>
+
+struct PlatformPicture {
+    QImage image;
+};
+
+namespace {
+
+// Qt refuses pictures above its allocation limit (256 MB by default) without a
+// word; the largest image the program can hold is 32767 x 32767 pixels, and a
+// 16-bit-per-channel file of that size needs 8 bytes per pixel while decoding.
+constexpr int ReaderAllocationLimitMb = 8 * 1024 + 64;
+
+} // namespace
+
+PlatformPicture *ReadPlatformPicture(const String &path) {
+    if (QImageReader::allocationLimit() < ReaderAllocationLimitMb)
+        QImageReader::setAllocationLimit(ReaderAllocationLimitMb);
+    QImageReader reader(QString::fromUtf16(path.data(), qsizetype(path.size())));
+    // Orientation is the caller's business; the picture comes back as stored.
+    reader.setAutoTransform(false);
+    QImage image;
+    if (!reader.read(&image) || image.isNull()) return nullptr;
+    auto *picture = new (std::nothrow) PlatformPicture;
+    if (!picture) return nullptr;
+    picture->image = std::move(image);
+    return picture;
+}
+
+int64_t PlatformPictureWidth(const PlatformPicture *picture) {
+    return picture->image.width();
+}
+int64_t PlatformPictureHeight(const PlatformPicture *picture) {
+    return picture->image.height();
+}
+bool PlatformPictureHasAlpha(const PlatformPicture *picture) {
+    return picture->image.hasAlphaChannel();
+}
+
+int DrawPlatformPicture(const PlatformPicture *picture, unsigned char *pixels, int64_t width,
+                        int64_t height, int64_t pitch) {
+    QImage target(pixels, int(width), int(height), qsizetype(pitch),
+                  QImage::Format_RGBA8888_Premultiplied);
+    if (target.isNull()) return 0;
+    const QImage &source = picture->image;
+    // Qt's smooth scaling averages over the source area when shrinking, which a
+    // painter's bilinear sampling does not; the painter then copies it in.
+    QImage scaled = source.width() == width && source.height() == height
+                        ? source
+                        : source.scaled(int(width), int(height), Qt::IgnoreAspectRatio,
+                                        Qt::SmoothTransformation);
+    if (scaled.isNull()) return 0;
+    {
+        QPainter painter(&target);
+        if (!painter.isActive()) return 0;
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(QPoint(0, 0), scaled);
+    }
+    if (source.hasAlphaChannel()) UnpremultiplyRgba(pixels, width, height, pitch);
+    return 1;
+}
+
+void FreePlatformPicture(PlatformPicture *picture) {
+    delete picture;
+}
+
+void UnpremultiplyRgba(unsigned char *pixels, int64_t width, int64_t height, int64_t pitch) {
+    for (int64_t y = 0; y < height; y++) {
+        unsigned char *p = pixels + y * pitch;
+        for (int64_t x = 0; x < width; x++, p += 4) {
+            unsigned a = p[3];
+            if (a == 255) continue;
+            if (a == 0) {
+                p[0] = p[1] = p[2] = 0;
+                continue;
+            }
+            for (int c = 0; c < 3; c++) {
+                unsigned v = (p[c] * 255u + a / 2) / a;
+                p[c] = (unsigned char)(v > 255 ? 255 : v);
+            }
+        }
+    }
+}

@@ -1,0 +1,195 @@
+#include "runtime/image/resize.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// The weight lists of one axis: target position i takes `count[i]` source
+// positions from `first[i]` on, weighted by weights[i * stride ...]. Built once
+// per axis and reused for every row or column.
+struct AxisWeights {
+    int *first = nullptr;
+    int *count = nullptr;
+    double *weights = nullptr;
+    int stride = 0;
+};
+
+void FreeAxis(AxisWeights &axis) {
+    std::free(axis.first);
+    std::free(axis.count);
+    std::free(axis.weights);
+    axis = AxisWeights{};
+}
+
+int BuildAxis(int sourceLength, int targetLength, AxisWeights &axis) {
+    double scale = double(targetLength) / double(sourceLength);
+    // Shrinking widens the kernel to the source spacing of the target pixels so
+    // every source pixel contributes; enlarging keeps the plain two-pixel radius.
+    double radius = 2.0, stretch = 1.0;
+    if (scale < 1.0) {
+        radius = 2.0 / scale;
+        stretch = scale;
+    }
+    int stride = 2 * int(std::ceil(radius)) + 1;
+    axis.stride = stride;
+    axis.first = static_cast<int *>(std::malloc(sizeof(int) * size_t(targetLength)));
+    axis.count = static_cast<int *>(std::malloc(sizeof(int) * size_t(targetLength)));
+    axis.weights =
+        static_cast<double *>(std::malloc(sizeof(double) * size_t(stride) * size_t(targetLength)));
+    if (!axis.first || !axis.count || !axis.weights) {
+        FreeAxis(axis);
+        return 0;
+    }
+    for (int i = 0; i < targetLength; ++i) {
+        double centre = (i + 0.5) / scale - 0.5;
+        int64_t first = int64_t(std::floor(centre - radius));
+        int64_t last = int64_t(std::ceil(centre + radius));
+        if (first < 0) first = 0;
+        if (last > sourceLength - 1) last = sourceLength - 1;
+        if (last - first + 1 > stride) {
+            if (first + 1 > sourceLength - 1)
+                --last;
+            else
+                ++first;
+        }
+        int count = int(last - first + 1);
+        double *w = axis.weights + size_t(i) * size_t(stride);
+        double sum = 0.0;
+        for (int k = 0; k < count; ++k) {
+            w[k] = stretch * MitchellKernel(std::fabs(centre - double(first + k)) * stretch);
+            sum += w[k];
+        }
+        if (sum > 0.0 && sum != 1.0)
+            for (int k = 0; k < count; ++k) w[k] /= sum;
+        axis.first[i] = int(first);
+        axis.count[i] = count;
+    }
+    return 1;
+}
+
+inline unsigned char RoundChannel(double value) {
+    int n = int(value + 0.5); // truncates towards zero, as the filter requires
+    return static_cast<unsigned char>(n < 0 ? 0 : (n > 255 ? 255 : n));
+}
+
+// width x height -> newWidth x height. Each source row is widened to doubles once
+// (every source pixel feeds several targets), then every target pixel sums its
+// taps with the four channels side by side, each in tap order.
+int HorizontalPass(const unsigned char *source, int width, int height, unsigned char *destination,
+                   int newWidth) {
+    AxisWeights axis;
+    if (!BuildAxis(width, newWidth, axis)) return 0;
+    double *row = static_cast<double *>(std::malloc(sizeof(double) * 4 * size_t(width)));
+    if (!row) {
+        FreeAxis(axis);
+        return 0;
+    }
+    const size_t sourcePitch = size_t(width) * 4, targetPitch = size_t(newWidth) * 4;
+    for (int y = 0; y < height; ++y) {
+        const unsigned char *in = source + size_t(y) * sourcePitch;
+        for (size_t n = 0; n < sourcePitch; ++n) row[n] = in[n];
+        unsigned char *out = destination + size_t(y) * targetPitch;
+        for (int x = 0; x < newWidth; ++x) {
+            const double *w = axis.weights + size_t(x) * size_t(axis.stride);
+            const double *p = row + size_t(axis.first[x]) * 4;
+            double r = 0.0, g = 0.0, b = 0.0, a = 0.0;
+            for (int k = 0, count = axis.count[x]; k < count; ++k, p += 4) {
+                r += w[k] * p[0];
+                g += w[k] * p[1];
+                b += w[k] * p[2];
+                a += w[k] * p[3];
+            }
+            out[0] = RoundChannel(r);
+            out[1] = RoundChannel(g);
+            out[2] = RoundChannel(b);
+            out[3] = RoundChannel(a);
+            out += 4;
+        }
+    }
+    std::free(row);
+    FreeAxis(axis);
+    return 1;
+}
+
+// width x height -> width x newHeight. For each target row whole source rows are
+// accumulated with their weight into one row of doubles, so memory is walked
+// row by row and every channel still sums in tap order.
+int VerticalPass(const unsigned char *source, int width, int height, unsigned char *destination,
+                 int newHeight) {
+    AxisWeights axis;
+    if (!BuildAxis(height, newHeight, axis)) return 0;
+    const size_t pitch = size_t(width) * 4;
+    double *sum = static_cast<double *>(std::malloc(sizeof(double) * pitch));
+    if (!sum) {
+        FreeAxis(axis);
+        return 0;
+    }
+    for (int y = 0; y < newHeight; ++y) {
+        const double *w = axis.weights + size_t(y) * size_t(axis.stride);
+        std::memset(sum, 0, sizeof(double) * pitch);
+        for (int k = 0, count = axis.count[y]; k < count; ++k) {
+            const unsigned char *in = source + size_t(axis.first[y] + k) * pitch;
+            const double weight = w[k];
+            for (size_t n = 0; n < pitch; ++n) sum[n] += weight * in[n];
+        }
+        unsigned char *out = destination + size_t(y) * pitch;
+        for (size_t n = 0; n < pitch; ++n) out[n] = RoundChannel(sum[n]);
+    }
+    std::free(sum);
+    FreeAxis(axis);
+    return 1;
+}
+
+} // namespace
+
+double MitchellKernel(double t) {
+    double d = std::fabs(t);
+    if (d < 1.0) return (7.0 / 6.0) * d * d * d - 2.0 * d * d + 8.0 / 9.0;
+    if (d < 2.0) return -(7.0 / 18.0) * d * d * d + 2.0 * d * d - (10.0 / 3.0) * d + 16.0 / 9.0;
+    return 0.0;
+}
+
+int SmoothResize(const unsigned char *source, int width, int height, unsigned char *destination,
+                 int newWidth, int newHeight) {
+    // The order that gives the smaller intermediate image runs first.
+    bool verticalFirst = int64_t(newHeight) * width < int64_t(newWidth) * height;
+    size_t between = verticalFirst ? size_t(width) * size_t(newHeight) * 4
+                                   : size_t(newWidth) * size_t(height) * 4;
+    unsigned char *middle = static_cast<unsigned char *>(std::malloc(between));
+    if (!middle) return 0;
+    int ok;
+    if (verticalFirst)
+        ok = VerticalPass(source, width, height, middle, newHeight) &&
+             HorizontalPass(middle, width, newHeight, destination, newWidth);
+    else
+        ok = HorizontalPass(source, width, height, middle, newWidth) &&
+             VerticalPass(middle, newWidth, height, destination, newHeight);
+    std::free(middle);
+    return ok;
+}
+
+int RawResize(const unsigned char *source, int width, int height, unsigned char *destination,
+              int newWidth, int newHeight) {
+    int64_t stepX = int64_t(65536.0 / (double(newWidth) / double(width)));
+    int64_t stepY = int64_t(65536.0 / (double(newHeight) / double(height)));
+    int *columns = static_cast<int *>(std::malloc(sizeof(int) * size_t(newWidth)));
+    if (!columns) return 0;
+    for (int x = 0; x < newWidth; ++x) {
+        int64_t sx = (stepX / 2 + stepX * x) >> 16;
+        columns[x] = int(sx < width ? sx : width - 1);
+    }
+    const size_t sourcePitch = size_t(width) * 4, targetPitch = size_t(newWidth) * 4;
+    for (int y = 0; y < newHeight; ++y) {
+        int64_t sy = (stepY / 2 + stepY * y) >> 16;
+        if (sy > height - 1) sy = height - 1;
+        const unsigned char *in = source + size_t(sy) * sourcePitch;
+        unsigned char *out = destination + size_t(y) * targetPitch;
+        for (int x = 0; x < newWidth; ++x)
+            std::memcpy(out + size_t(x) * 4, in + size_t(columns[x]) * 4, 4);
+    }
+    std::free(columns);
+    return 1;
+}
