@@ -125,20 +125,27 @@ int64_t OpenFile(int64_t file, const String &path, int flags, OpenMode mode) {
         buffer = static_cast<unsigned char *>(std::malloc(BinFileBufferSize));
         if (!buffer) return 0;
     }
+    // A reused number closes its old file first, so pending writes of that file
+    // never land in the file opened now (it may be the same path).
+    int64_t issued = 0;
+    BinFileRecord *record = ObjectAllocate(Files(), file, &issued);
+    if (!record) {
+        std::free(buffer);
+        return 0;
+    }
     FILE *stream = OpenStream(native, mode);
+    struct stat status;
+    // A folder opens for reading on this system but is no file to read.
+    if (stream && (fstat(fileno(stream), &status) != 0 || S_ISDIR(status.st_mode))) {
+        std::fclose(stream);
+        stream = nullptr;
+    }
     if (!stream) {
+        ObjectDiscard(Files(), record);
         std::free(buffer);
         return 0;
     }
     std::setvbuf(stream, nullptr, _IONBF, 0);
-    int64_t issued = 0;
-    BinFileRecord *record = ObjectAllocate(Files(), file, &issued);
-    if (!record) {
-        std::fclose(stream);
-        if (mode == OpenMode::CreateExclusive) unlink(native.c_str());
-        std::free(buffer);
-        return 0;
-    }
     record->descriptor = fileno(stream);
     record->buffer = buffer;
     record->textFormat = (flags & 0x1F) ? (flags & 0x1F) : TextFormatUtf8;

@@ -173,6 +173,8 @@ TEST(BinFile, OpenModesAndExclusiveCreate) {
     EXPECT_EQ(CloseBinFile(f), 1);
 
     EXPECT_EQ(CreateBinFile(0, folder / "no/such/folder.bin"), 0);
+    EXPECT_EQ(OpenBinFileForReading(0, StringFromUtf8(folder.path)), 0); // a folder
+    EXPECT_EQ(OpenBinFile(0, StringFromUtf8(folder.path)), 0);
     EXPECT_EQ(CreateBinFile(0, String(u"/tmp/a\0b", 8)), 0);
     EXPECT_EQ(CreateBinFile(0, u""), 0);
 }
@@ -193,6 +195,16 @@ TEST(BinFile, ReusedNumberAndCloseAllFlushPendingWrites) {
     EXPECT_EQ(PathSize(folder / "third.bin"), 1);
     EXPECT_EQ(BinFileLength(5), -1);
     EXPECT_EQ(BinFileLength(automatic), -1);
+
+    // Re-creating the same path under the same number: the old file's pending
+    // bytes are written before the new create empties it, never after.
+    String same = folder / "same.bin";
+    ASSERT_NE(CreateBinFile(6, same), 0);
+    EXPECT_EQ(WriteInt64(6, -1), 8);
+    ASSERT_NE(CreateBinFile(6, same), 0);
+    EXPECT_EQ(WriteInt8(6, 2), 1);
+    EXPECT_EQ(CloseBinFile(6), 1);
+    EXPECT_EQ(Contents(same), std::string("\x02"));
 }
 
 TEST(BinFile, RefusedWritesAreReported) {
