@@ -27,3 +27,10 @@ int ReplaceJpegCompressor() {
     JpegCompressor = tjInitCompress();
     return JpegCompressor ? 1 : 0;
 }
+
+int JpegPixelFormat(int64_t layout) {
+    if (layout & 0x20) return TJPF_RGBA;
+    if (layout & 0x08) return TJPF_RGB;
+    if (layout & 0x40) return TJPF_BGRA;
+    return TJPF_BGR;
+}

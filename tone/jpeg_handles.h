@@ -11,6 +11,7 @@
 // conversion, the main thread otherwise); the compressor by the worker only.
 #pragma once
 
+#include <cstdint>
 #include <turbojpeg.h>
 
 extern tjhandle JpegDecompressor;
@@ -26,3 +27,8 @@ void EndJpegHandles();
 // Destroy the handle and create a fresh one. Return 1 when the new handle exists.
 int ReplaceJpegDecompressor();
 int ReplaceJpegCompressor();
+
+// TurboJPEG's pixel format for a drawing buffer layout (the flags of
+// TargetLayout), tested in the order 0x20 R,G,B,A; 0x08 R,G,B; 0x40 B,G,R,A;
+// otherwise 3-byte B,G,R.
+int JpegPixelFormat(int64_t layout);

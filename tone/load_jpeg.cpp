@@ -40,15 +40,6 @@ int OrientationInTiff(const unsigned char *tiff, const unsigned char *end) {
     return 0;
 }
 
-// The decoder's pixel format for a drawing buffer layout, tested in the order the
-// kernels use: 0x20, 0x08, 0x40, else 3-byte B, G, R.
-int JpegPixelFormat(int64_t layout) {
-    if (layout & LayoutRgba) return TJPF_RGBA;
-    if (layout & LayoutRgb) return TJPF_RGB;
-    if (layout & LayoutBgra) return TJPF_BGRA;
-    return TJPF_BGR;
-}
-
 // The decoding scale n/8: the smallest eighth that still reaches the box in the
 // limiting direction, so the decoder does the bulk of the reduction.
 int EighthScale(int64_t w, int64_t h, int64_t maxWidth, int64_t maxHeight) {
@@ -62,7 +53,8 @@ int EighthScale(int64_t w, int64_t h, int64_t maxWidth, int64_t maxHeight) {
 // Replaces the decompressor when decoding fails, since a failure may leave it
 // unusable for the next file.
 int64_t DecodeInto(const unsigned char *data, size_t length, int64_t W, int64_t H) {
-    int64_t image = NewImage(-1, W, H, 24);
+    // The decoder writes every byte, alpha included, so the memory needs no fill.
+    int64_t image = NewDecodedImage(-1, W, H, 24, 0);
     if (!image) return 0;
     if (!OpenDrawTarget(ImageTarget(image))) {
         ReleaseImage(image);

@@ -1,0 +1,237 @@
+#include "tone/load_source.h"
+
+#include "runtime/base/base_runtime.h"
+#include "runtime/base/text.h"
+#include "runtime/image/codecs.h"
+#include "runtime/image/draw_target.h"
+#include "runtime/image/image_runtime.h"
+#include "runtime/image/images.h"
+#include "tone/jpeg_handles.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+class LoadSourceTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        StartBaseRuntime();
+        StartImageRuntime();
+        RegisterPngCodec();
+        ASSERT_EQ(StartJpegHandles(), 1);
+    }
+    void SetUp() override {
+        char pattern[] = "/tmp/tintwell-loadsource-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        folder = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(folder); }
+    String PathOf(const std::string &name) { return StringFromUtf8(folder + "/" + name); }
+
+    std::string folder;
+};
+
+// A new image whose pixel (x, y) is `colour(x, y)` (R, G, B, A bytes).
+template <typename Colour> int64_t PatternImage(int64_t w, int64_t h, Colour colour) {
+    int64_t image = NewImage(-1, w, h, 32);
+    EXPECT_NE(image, 0);
+    EXPECT_NE(OpenDrawTarget(ImageTarget(image)), 0);
+    for (int64_t y = 0; y < h; y++)
+        for (int64_t x = 0; x < w; x++) {
+            uint32_t c = colour(x, y);
+            unsigned char *p = TargetPixels() + y * TargetPitch() + x * 4;
+            p[0] = (unsigned char)c, p[1] = (unsigned char)(c >> 8);
+            p[2] = (unsigned char)(c >> 16), p[3] = (unsigned char)(c >> 24);
+        }
+    CloseDrawTarget();
+    return image;
+}
+
+uint32_t PixelAt(int64_t image, int64_t x, int64_t y) {
+    EXPECT_NE(OpenDrawTarget(ImageTarget(image)), 0);
+    const unsigned char *p = TargetPixels() + y * TargetPitch() + x * 4;
+    uint32_t c = p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
+    CloseDrawTarget();
+    return c;
+}
+
+// Every stored pixel of a distinct colour, opaque, so any misplacement shows.
+uint32_t Distinct(int64_t x, int64_t y) {
+    return uint32_t(0xFF000000u | (x * 40 + 10) | (y * 50 + 20) << 8 | 0x33 << 16);
+}
+
+TEST(OrientUpright, EachOrientationMapsThePatternAsTheTableSays) {
+    StartBaseRuntime();
+    StartImageRuntime();
+    const int64_t W = 3, H = 2;
+    struct Mapping {
+        int orientation;
+        bool turned;
+        // Where the stored pixel (x, y) lands, in pixel indices.
+        int64_t (*tx)(int64_t x, int64_t y);
+        int64_t (*ty)(int64_t x, int64_t y);
+    } mappings[] = {
+        {2, false, [](int64_t x, int64_t) { return W - 1 - x; },
+         [](int64_t, int64_t y) { return y; }},
+        {3, false, [](int64_t x, int64_t) { return W - 1 - x; },
+         [](int64_t, int64_t y) { return H - 1 - y; }},
+        {4, false, [](int64_t x, int64_t) { return x; },
+         [](int64_t, int64_t y) { return H - 1 - y; }},
+        {5, true, [](int64_t, int64_t y) { return y; }, [](int64_t x, int64_t) { return x; }},
+        {6, true, [](int64_t, int64_t y) { return H - 1 - y; },
+         [](int64_t x, int64_t) { return x; }},
+        {7, true, [](int64_t, int64_t y) { return H - 1 - y; },
+         [](int64_t x, int64_t) { return W - 1 - x; }},
+        {8, true, [](int64_t, int64_t y) { return y; },
+         [](int64_t x, int64_t) { return W - 1 - x; }},
+    };
+    for (const Mapping &m : mappings) {
+        int64_t stored = PatternImage(W, H, Distinct);
+        int64_t upright = OrientUpright(stored, m.orientation);
+        ASSERT_NE(upright, 0) << m.orientation;
+        EXPECT_FALSE(ImageExists(stored)) << "old image freed, orientation " << m.orientation;
+        EXPECT_EQ(ImagePixelWidth(upright), m.turned ? H : W);
+        EXPECT_EQ(ImagePixelHeight(upright), m.turned ? W : H);
+        for (int64_t y = 0; y < H; y++)
+            for (int64_t x = 0; x < W; x++)
+                EXPECT_EQ(PixelAt(upright, m.tx(x, y), m.ty(x, y)), Distinct(x, y))
+                    << "orientation " << m.orientation << " stored (" << x << ", " << y << ")";
+        ReleaseImage(upright);
+    }
+    // 0, 1 and the undefined values above 8 leave the image as it is.
+    for (int orientation : {0, 1, 9, 255}) {
+        int64_t stored = PatternImage(W, H, Distinct);
+        EXPECT_EQ(OrientUpright(stored, orientation), stored);
+        EXPECT_EQ(PixelAt(stored, 2, 1), Distinct(2, 1));
+        ReleaseImage(stored);
+    }
+    EXPECT_EQ(OrientUpright(12345, 6), 0); // no such image
+}
+
+TEST_F(LoadSourceTest, PngGoesToThePlatformReaderWithStraightAlpha) {
+    // Opaque, fully transparent and half-transparent columns.
+    auto colour = [](int64_t x, int64_t y) -> uint32_t {
+        uint32_t alpha = x == 0 ? 255 : x == 1 ? 0 : 128;
+        return alpha << 24 | uint32_t(200 - y) | 100u << 8 | 50u << 16;
+    };
+    int64_t source = PatternImage(3, 4, colour);
+    String path = PathOf("alpha.png");
+    ASSERT_NE(EncodeImageFile(source, path, FormatPng, 7, 32), 0);
+    ReleaseImage(source);
+
+    LoadedImage loaded = LoadSourceImage(path, 0, 0);
+    ASSERT_NE(loaded.image, 0);
+    EXPECT_FALSE(loaded.fromJpeg);
+    EXPECT_EQ(loaded.orientation, 0);
+    ASSERT_EQ(ImagePixelWidth(loaded.image), 3);
+    ASSERT_EQ(ImagePixelHeight(loaded.image), 4);
+    for (int64_t y = 0; y < 4; y++) {
+        EXPECT_EQ(PixelAt(loaded.image, 0, y), colour(0, y)) << y;
+        EXPECT_EQ(PixelAt(loaded.image, 1, y) >> 24, 0u) << y;
+        // Premultiplied and back loses at most a step or two at alpha 128.
+        uint32_t half = PixelAt(loaded.image, 2, y);
+        EXPECT_EQ(half >> 24, 128u);
+        EXPECT_NEAR(double(half & 0xFF), 200.0 - y, 2.0);
+        EXPECT_NEAR(double(half >> 8 & 0xFF), 100.0, 2.0);
+        EXPECT_NEAR(double(half >> 16 & 0xFF), 50.0, 2.0);
+    }
+    ReleaseImage(loaded.image);
+}
+
+TEST_F(LoadSourceTest, PlatformSizingRoundsHalvesAwayFromZeroAndKeepsOnePixel) {
+    auto grey = [](int64_t, int64_t) -> uint32_t { return 0xFF808080u; };
+    struct Case {
+        int64_t w, h, maxWidth, maxHeight, outW, outH;
+    } cases[] = {
+        {10, 5, 5, 0, 5, 3},                                        // 2.5 -> 3
+        {400, 100, 100, 100, 100, 25}, {1000, 2, 100, 100, 100, 1}, // 0.2 -> 1 pixel, not a failure
+        {2, 1000, 0, 50, 1, 50},       {40, 30, 0, 0, 40, 30},      // no box: as it is
+        {40, 30, 400, 400, 40, 30},                                 // never enlarged
+    };
+    for (const Case &c : cases) {
+        int64_t source = PatternImage(c.w, c.h, grey);
+        String path = PathOf("grey.png");
+        std::filesystem::remove(folder + "/grey.png");
+        ASSERT_NE(EncodeImageFile(source, path, FormatPng, 7, 24), 0);
+        ReleaseImage(source);
+        int64_t image = LoadImageViaPlatform(path, c.maxWidth, c.maxHeight);
+        ASSERT_NE(image, 0) << c.w << "x" << c.h;
+        EXPECT_EQ(ImagePixelWidth(image), c.outW) << c.w << "x" << c.h;
+        EXPECT_EQ(ImagePixelHeight(image), c.outH) << c.w << "x" << c.h;
+        EXPECT_EQ(PixelAt(image, 0, 0), 0xFF808080u);
+        ReleaseImage(image);
+    }
+}
+
+TEST_F(LoadSourceTest, JpegLoaderFirstThenPlatform) {
+    // A JPEG named .png still goes through the JPEG loader (content decides).
+    std::vector<unsigned char> rgb(64 * 32 * 3, 90);
+    tjhandle handle = tjInitCompress();
+    unsigned char *jpeg = nullptr;
+    unsigned long size = 0;
+    ASSERT_EQ(
+        tjCompress2(handle, rgb.data(), 64, 64 * 3, 32, TJPF_RGB, &jpeg, &size, TJSAMP_444, 90, 0),
+        0);
+    std::ofstream(folder + "/shot.png", std::ios::binary)
+        .write((const char *)jpeg, std::streamsize(size));
+    tjFree(jpeg);
+    tjDestroy(handle);
+    LoadedImage loaded = LoadSourceImage(PathOf("shot.png"), 32, 32);
+    ASSERT_NE(loaded.image, 0);
+    EXPECT_TRUE(loaded.fromJpeg);
+    EXPECT_EQ(ImagePixelWidth(loaded.image), 32);
+    EXPECT_EQ(ImagePixelHeight(loaded.image), 16);
+    ReleaseImage(loaded.image);
+    // Not a picture at all: both fail, nothing comes back.
+    std::ofstream(folder + "/notes.txt") << std::string(500, 'x');
+    loaded = LoadSourceImage(PathOf("notes.txt"), 0, 0);
+    EXPECT_EQ(loaded.image, 0);
+    EXPECT_FALSE(loaded.fromJpeg);
+    EXPECT_EQ(LoadImageViaPlatform(PathOf("missing.png"), 0, 0), 0);
+}
+
+TEST_F(LoadSourceTest, PngSuiteAgreesWithTheRuntimeDecoder) {
+    std::string dir = std::string(TINTWELL_TESTDATA) + "/pngsuite/";
+    if (!std::filesystem::exists(dir + "basn6a08.png")) GTEST_SKIP() << "no test data at " << dir;
+    // Opaque 8-bit files must come out exactly as libpng decodes them; the alpha
+    // file keeps its alpha exactly and its colour within the premultiply round trip
+    // (none where alpha is 0, as premultiplied black carries no colour).
+    for (const char *name : {"basn2c08.png", "basn3p08.png", "basn0g08.png", "basn6a08.png"}) {
+        std::ifstream in(dir + name, std::ios::binary);
+        std::vector<char> data((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
+        int64_t reference = DecodeImageFromMemory(-1, data.data(), int64_t(data.size()));
+        ASSERT_NE(reference, 0) << name;
+        int64_t image = LoadImageViaPlatform(StringFromUtf8(dir + name), 0, 0);
+        ASSERT_NE(image, 0) << name;
+        ASSERT_EQ(ImagePixelWidth(image), ImagePixelWidth(reference));
+        ASSERT_EQ(ImagePixelHeight(image), ImagePixelHeight(reference));
+        int64_t w = ImagePixelWidth(image), h = ImagePixelHeight(image);
+        int mismatches = 0;
+        for (int64_t y = 0; y < h; y++)
+            for (int64_t x = 0; x < w; x++) {
+                uint32_t got = PixelAt(image, x, y), want = PixelAt(reference, x, y);
+                uint32_t alpha = want >> 24;
+                if ((got >> 24) != alpha)
+                    mismatches++;
+                else if (alpha == 255 && got != want)
+                    mismatches++;
+                else if (alpha > 0 && alpha < 255)
+                    for (int s = 0; s < 24; s += 8)
+                        if (std::abs(int(got >> s & 0xFF) - int(want >> s & 0xFF)) >
+                            255 / int(alpha) + 1)
+                            mismatches++;
+            }
+        EXPECT_EQ(mismatches, 0) << name;
+        ReleaseImage(image);
+        ReleaseImage(reference);
+    }
+}
+
+} // namespace

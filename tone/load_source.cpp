@@ -1,0 +1,114 @@
+#include "tone/load_source.h"
+
+#include "runtime/image/draw_target.h"
+#include "runtime/image/images.h"
+#include "runtime/image/path_target.h"
+#include "runtime/image/platform_reader.h"
+#include "tone/load_jpeg.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace {
+
+struct PictureFree {
+    void operator()(PlatformPicture *picture) const { FreePlatformPicture(picture); }
+};
+
+// The transform that stands the stored picture upright, set up in order; the last
+// operation acts first on the picture's coordinates. W x H is the stored size.
+void SetUprightTransform(int orientation, double W, double H) {
+    switch (orientation) {
+    case 2: // mirror left to right: (W - x, y)
+        PathMirrorX(0);
+        PathTranslate(-W, 0);
+        break;
+    case 3: // turn 180 degrees: (W - x, H - y)
+        PathRotate(0, 0, 180);
+        PathTranslate(-W, -H);
+        break;
+    case 4: // mirror top to bottom: (x, H - y)
+        PathMirrorY(0);
+        PathTranslate(0, -H);
+        break;
+    case 5: // transpose: (y, x)
+        PathMirrorX(0);
+        PathRotate(0, 0, 90);
+        break;
+    case 6: // turn 90 degrees clockwise: (H - y, x)
+        PathRotate(0, 0, 90);
+        PathTranslate(0, -H);
+        break;
+    case 7: // transverse: (H - y, W - x)
+        PathMirrorX(0);
+        PathRotate(0, 0, -90);
+        PathTranslate(-W, -H);
+        break;
+    case 8: // turn 90 degrees counter-clockwise: (y, W - x)
+        PathRotate(0, 0, -90);
+        PathTranslate(-W, 0);
+        break;
+    }
+}
+
+} // namespace
+
+LoadedImage LoadSourceImage(const String &path, int64_t maxWidth, int64_t maxHeight) {
+    LoadedImage loaded;
+    loaded.image = LoadJpegScaled(path, maxWidth, maxHeight, &loaded.orientation);
+    if (loaded.image) {
+        loaded.fromJpeg = true;
+        return loaded;
+    }
+    loaded.orientation = 0;
+    loaded.image = LoadImageViaPlatform(path, maxWidth, maxHeight);
+    return loaded;
+}
+
+int64_t LoadImageViaPlatform(const String &path, int64_t maxWidth, int64_t maxHeight) {
+    std::unique_ptr<PlatformPicture, PictureFree> picture(ReadPlatformPicture(path));
+    if (!picture) return 0;
+    int64_t width = PlatformPictureWidth(picture.get());
+    int64_t height = PlatformPictureHeight(picture.get());
+    if (width < 1 || height < 1) return 0;
+    double r = FitRatio(width, height, BoxSide(maxWidth), BoxSide(maxHeight));
+    if (r < 1) {
+        // Halves away from zero; a side that rounds to nothing keeps one pixel.
+        width = std::max<int64_t>(1, std::llround(double(width) * r));
+        height = std::max<int64_t>(1, std::llround(double(height) * r));
+    }
+    int64_t image = NewImage(-1, width, height, 32);
+    if (!image) return 0;
+    if (!OpenDrawTarget(ImageTarget(image))) {
+        ReleaseImage(image);
+        return 0;
+    }
+    int drawn = DrawPlatformPicture(picture.get(), TargetPixels(), TargetWidth(), TargetHeight(),
+                                    TargetPitch());
+    CloseDrawTarget();
+    if (!drawn) {
+        ReleaseImage(image);
+        return 0;
+    }
+    return image;
+}
+
+int64_t OrientUpright(int64_t image, int orientation) {
+    if (orientation < 2 || orientation > 8) return image;
+    int64_t W = ImagePixelWidth(image), H = ImagePixelHeight(image);
+    if (W < 1 || H < 1) return 0;
+    bool turned = orientation > 4;
+    int64_t upright = NewImage(-1, turned ? H : W, turned ? W : H, 32);
+    if (!upright || !OpenPathTarget(ImagePathTarget(upright))) {
+        if (upright) ReleaseImage(upright);
+        ReleaseImage(image);
+        return 0;
+    }
+    SetUprightTransform(orientation, double(W), double(H));
+    PathMoveTo(0, 0);
+    PathDrawImage(image, 255);
+    ClosePathTarget();
+    ReleaseImage(image);
+    return upright;
+}
