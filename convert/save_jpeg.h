@@ -1,0 +1,28 @@
+// The JPEG saver: compresses a toned image straight from its drawing buffer with
+// the shared TurboJPEG compressor (4:4:4) and writes it under the output naming
+// rules, with the source's EXIF orientation carried in a small APP1 block.
+// Conversion worker only (the compressor is not shared with another thread).
+#pragma once
+
+#include "runtime/base/string_scratch.h"
+
+#include <cstdint>
+
+// Size of the EXIF block written for an orientation: an APP1 segment holding one
+// little-endian TIFF directory with the orientation entry only.
+constexpr int ExifOrientationBlockSize = 36;
+
+// Saves `image` at `path` (its name adjusted by the naming rules; extensions
+// "jpg"/"jpeg" kept, anything else becomes "_ext.jpg"). Quality is clamped to
+// 1..100; above 80 the accurate DCT is used, otherwise the fast one. Orientation
+// 0 writes no EXIF block; any other value is written into one right after the
+// start-of-image marker and the APP0 segments behind it (pixels are not turned).
+// 1 when every byte reached the file; 0 otherwise, and then no file is left.
+int SaveJpeg(int64_t image, const String &path, int64_t quality, int orientation);
+
+// The EXIF block for `orientation` (its low 8 bits).
+void BuildExifOrientationBlock(int orientation, unsigned char block[ExifOrientationBlockSize]);
+
+// Where the EXIF block goes in a JPEG stream: behind the start-of-image marker and
+// every APP0 segment that follows it directly.
+size_t ExifInsertOffset(const unsigned char *jpeg, size_t length);

@@ -1,0 +1,21 @@
+// The PNG saver and the program's own streaming PNG writer (8-bit R, G, B, A,
+// one IDAT chunk, every row Sub-filtered, deflate level 3 with the filtered
+// strategy). Memory use is one filtered row plus a 64 KiB output buffer whatever
+// the picture's size. The writer looks at the stop request before every row, so a
+// stop ends a long write within one row.
+// Conversion worker (or any one thread on its own image).
+#pragma once
+
+#include "runtime/base/string_scratch.h"
+
+#include <cstdint>
+
+// Saves `image` at `path` under the output naming rules ("png" kept, anything
+// else becomes "_ext.png"). 1 on success; 0 on failure or stop, leaving no file.
+int SavePng(int64_t image, const String &path);
+
+// Writes `image` as a new file at exactly `path` (an existing file is never
+// replaced). Answers the length of the compressed image data (nonzero) on
+// success, or 1 when the image's layout went to the runtime's PNG encoder; 0 on
+// failure or stop, and then no file is left.
+int64_t WritePngRgba(int64_t image, const String &path);

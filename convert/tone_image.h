@@ -1,0 +1,11 @@
+// Toning one image in place with the current colour table: every pixel takes the
+// colour its luminance picks, shifted by `shift` (the tone-shift slider, -116..116).
+// The colour table and the luminance tables must be built. Any thread, on its own
+// image; the colour table is read without a lock.
+#pragma once
+
+#include <cstdint>
+
+// 1 when the image was toned, 0 when it does not exist or cannot be drawn on (the
+// caller must then not save it as if it were toned).
+int ToneImage(int64_t image, int shift);
