@@ -1,0 +1,38 @@
+// The drawings of the main window's right-hand colour panel: the colour field,
+// the stop strip, the tone-shift slider and the toned sample, and the stop's
+// colour in the three number fields. Also the state they draw from: the sample's
+// luminance and the tone shift. Main thread only, except that the conversion
+// worker reads ToneShift (never changed while it runs).
+#pragma once
+
+#include <cstdint>
+
+constexpr int SampleWidth = 256;
+constexpr int SampleHeight = 192;
+// One value per sample pixel, plus one spare slot.
+constexpr int SampleLuminanceSlots = SampleWidth * SampleHeight + 1;
+
+constexpr int ToneShiftLimit = 116;
+
+// Luminance of the sample picture, row after row, 256 values a row; taken once
+// per sample picture by RedrawSample, then re-toned from here on every change.
+extern uint16_t SampleLuminance[SampleLuminanceSlots];
+// The tone-shift slider's value, -116..116: a pixel of luminance L takes colour
+// table entry L + 8 * ToneShift.
+extern int ToneShift;
+// 1 while the left button that went down on the slider has not come up.
+extern int SliderHeld;
+
+// Ten blocks of colours and a grey column, drawn once into GadgetColourField.
+void DrawColourField();
+// The nine stop squares (set: their colour; unset: a cross) with the selected one
+// framed. ownDrawing 1 opens and closes drawing on the strip itself; 0 draws into
+// the strip canvas the caller already has open.
+void DrawStopStrip(int ownDrawing);
+// GadgetRed/Green/Blue show the colour bytes of the selected stop, set or not.
+void ShowStopInFields();
+// Tones the sample canvas from SampleLuminance (taking the luminance first if
+// ImageSample exists, which is then freed).
+void RedrawSample();
+// The slider strip picture at x = ToneShift - 122, so its sun marks the value.
+void DrawShiftSlider();

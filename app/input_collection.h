@@ -1,0 +1,11 @@
+// What the main window does with dropped files and the output folder button:
+// starting a conversion, replacing the sample picture, choosing the output
+// folder. Main thread only; each reads the current drop event.
+#pragma once
+
+// A file drop on the log or the drop banner: starts converting the files.
+void StartConversion();
+// A file drop on the sample canvas: the first file becomes the sample picture.
+void LoadSampleImage();
+// The "..." button: asks for the output folder.
+void ChooseOutputFolder();

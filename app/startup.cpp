@@ -1,0 +1,135 @@
+#include "app/startup.h"
+
+#include "app/colour_panel.h"
+#include "app/commands.h"
+#include "app/event_loop.h"
+#include "app/handlers.h"
+#include "app/main_window.h"
+#include "app/settings.h"
+#include "app/window_numbers.h"
+#include "resources/pictures.h"
+#include "runtime/base/base_runtime.h"
+#include "runtime/base/paths.h"
+#include "runtime/base/text.h"
+#include "runtime/image/codecs.h"
+#include "runtime/image/image_runtime.h"
+#include "runtime/image/images.h"
+#include "runtime/ui/toolkit.h"
+#include "tone/colour_table.h"
+#include "tone/jpeg_handles.h"
+#include "tone/luma_tables.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+String DataFolder;
+
+int CatchInterfaceImage(int number) {
+    EmbeddedData data = PictureData(number);
+    if (!data.bytes) return 0;
+    return DecodeImageFromMemory(number, data.bytes, int64_t(data.size)) != 0;
+}
+
+namespace {
+
+// The base of the per-user data folders: $XDG_DATA_HOME when it is an absolute
+// path, else home + ".local/share/"; empty when neither is known.
+String UserDataBase() {
+    const char *xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg && xdg[0] == '/') {
+        String base = StringFromUtf8(xdg);
+        if (base.back() != u'/') base += u'/';
+        return base;
+    }
+    String home = HomeFolder();
+    if (home.empty()) return String();
+    return home + u".local/share/";
+}
+
+} // namespace
+
+void PrepareDataFolder() {
+    String base = UserDataBase();
+    if (base.empty()) {
+        // A relative data folder would land in the program's own folder.
+        DataFolder.clear();
+        return;
+    }
+    DataFolder = base + u"Quillcraft/Tintwell/";
+    // Each missing folder on the way is made on its own, so a fresh account
+    // without ".local/share" still gets its data folder.
+    for (size_t slash = DataFolder.find(u'/', 1); slash != String::npos;
+         slash = DataFolder.find(u'/', slash + 1)) {
+        String folder = DataFolder.substr(0, slash);
+        if (PathSize(folder) == PathMissing) MakeFolder(folder);
+    }
+}
+
+int BuildMainWindow(int argc, char **argv) {
+    // Runtime libraries: locale and strings, then windows, gadgets, events and
+    // menus, then images, decoders and drawing. The program's folder becomes
+    // the working directory.
+    StartBaseRuntime();
+    StartToolkit(argc, argv);
+    EnterProgramFolder();
+    StartImageRuntime();
+    BuildLumaTables();
+
+    // A black-to-white tone exists before any window does.
+    BuildColourTable(nullptr);
+
+    RegisterPngCodec();
+    StartJpegHandles();
+
+    for (int number = 0; number < InterfaceImageCount; number++) CatchInterfaceImage(number);
+    std::fill(std::begin(SampleLuminance), std::end(SampleLuminance), uint16_t(0));
+    PrepareDataFolder();
+
+    // When the window cannot be opened, the gadget calls below act on nothing.
+    OpenMainWindow();
+    SetBusyMode(0);
+    LayoutMainWindow();
+
+    CreateWindowMenu(0, WindowPlatformHandle(WindowMain));
+    AddMenuEntry(MenuItemAbout, u"About Tintwell");
+
+    // Drops on the help and About buttons fall through to nothing.
+    StopControlDrops(GadgetHelpButton);
+    StopControlDrops(GadgetAboutButton);
+
+    DrawColourField();
+    FillPresetList();
+
+    SetGadgetState(GadgetQuality, 1);
+    SetGadgetState(GadgetPresetList, 0);
+    PresetListHandler();
+
+    AcceptControlDrops(GadgetSample, DropTypeFiles, DropActionCopy);
+    AcceptControlDrops(GadgetLog, DropTypeFiles, DropActionCopy);
+    AcceptControlDrops(GadgetDropBanner, DropTypeFiles, DropActionCopy);
+
+    AddMainShortcuts();
+    BindMainWindowHandlers();
+    LoadSettings();
+    BindWindowEvent(EventSizeWindow, LayoutMainWindow, WindowMain);
+
+    SetWindowHidden(WindowMain, 0);
+    ActivateWindow(WindowMain);
+    // The container takes no focus, so no text field starts focused.
+    FocusControl(GadgetColourPanel);
+    return WindowExists(WindowMain) ? 1 : 0;
+}
+
+void EndRuntime() {
+    EndToolkit();
+    EndJpegHandles();
+    EndImageRuntime();
+    EndBaseRuntime();
+}
+
+int StartUp(int argc, char **argv) {
+    BuildMainWindow(argc, argv);
+    RunEventLoop();
+    EndRuntime();
+    return 0;
+}
