@@ -1,0 +1,1 @@
+tintwell_bench(bench_convert convert_bench.cpp convert PNG::PNG)
