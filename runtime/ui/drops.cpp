@@ -1,0 +1,163 @@
+// Drag and drop: what a drag offers, the drop record, the accepted types of
+// windows and gadgets, and the drop record accessors of the current event.
+#include "runtime/ui/drops.h"
+#include "runtime/ui/internal.h"
+
+#include <QCoreApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+#include <QWidget>
+
+namespace {
+
+// Local paths of the dragged URLs joined by LF (no trailing LF); empty when
+// the drag names no local file.
+QString FileList(const QMimeData *data) {
+    if (!data || !data->hasUrls()) return QString();
+    QStringList paths;
+    for (const QUrl &url : data->urls())
+        if (url.isLocalFile()) paths.append(url.toLocalFile());
+    return paths.join(QChar(u'\n'));
+}
+
+// The one type a drag is taken as, among those the target accepts. File names
+// come first: a file manager also offers the names as text or an image preview,
+// and the program acts on the files.
+uint32_t OfferedType(const QMimeData *data, uint32_t accepted) {
+    if (!data) return 0;
+    bool files = !FileList(data).isEmpty();
+    if (files) return (accepted & DropTypeBit(DropTypeFiles)) ? DropTypeFiles : 0;
+    if ((accepted & DropTypeBit(DropTypeImage)) && data->hasImage()) return DropTypeImage;
+    if ((accepted & DropTypeBit(DropTypeText)) && data->hasText()) return DropTypeText;
+    return 0;
+}
+
+} // namespace
+
+uint32_t DropTypeBit(uint32_t type) {
+    switch (type) {
+    case DropTypeFiles:
+        return 1;
+    case DropTypeText:
+        return 2;
+    case DropTypeImage:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+bool AnswerDrag(QDragMoveEvent *event, uint32_t acceptedTypes) {
+    if (!OfferedType(event->mimeData(), acceptedTypes)) return false;
+    // Always copy: after a move the source may delete what it dropped.
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
+}
+
+DropRecord *TakeDrop(QDropEvent *event, uint32_t acceptedTypes, QPoint position) {
+    const QMimeData *data = event->mimeData();
+    uint32_t type = OfferedType(data, acceptedTypes);
+    if (!type) {
+        event->ignore();
+        return nullptr;
+    }
+    auto *drop = new (std::nothrow) DropRecord;
+    if (!drop) {
+        event->ignore();
+        return nullptr;
+    }
+    drop->type = type;
+    drop->action = DropActionCopy;
+    drop->x = position.x();
+    drop->y = position.y();
+    if (type == DropTypeFiles)
+        drop->text = FromQString(FileList(data));
+    else if (type == DropTypeText)
+        drop->text = FromQString(data->text());
+    else
+        drop->image = qvariant_cast<QImage>(data->imageData());
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return drop;
+}
+
+void AcceptWindowDrops(int64_t window, uint32_t type, int) {
+    WindowRecord *record = ObjectLookup(WindowTable, window);
+    if (!record || !DropTypeBit(type)) return;
+    record->dropTypes |= DropTypeBit(type);
+    record->content->setAcceptDrops(true);
+}
+
+void AcceptControlDrops(int64_t gadget, uint32_t type, int) {
+    GadgetRecord *record = ObjectLookup(GadgetTable, gadget);
+    if (!record || !DropTypeBit(type)) return;
+    record->dropTypes |= DropTypeBit(type);
+    record->handle->setAcceptDrops(true);
+    record->dropTarget->setAcceptDrops(true);
+}
+
+uint32_t DropKind() {
+    const DropRecord *drop = CurrentDropRecord();
+    return drop ? drop->type : 0;
+}
+
+int DropAction() {
+    const DropRecord *drop = CurrentDropRecord();
+    return drop ? drop->action : 0;
+}
+
+int DropX() {
+    const DropRecord *drop = CurrentDropRecord();
+    return drop ? drop->x : 0;
+}
+
+int DropY() {
+    const DropRecord *drop = CurrentDropRecord();
+    return drop ? drop->y : 0;
+}
+
+String DroppedFileList() {
+    const DropRecord *drop = CurrentDropRecord();
+    return drop && drop->type == DropTypeFiles ? drop->text : String();
+}
+
+String DroppedText() {
+    const DropRecord *drop = CurrentDropRecord();
+    return drop && drop->type == DropTypeText ? drop->text : String();
+}
+
+int64_t DroppedImage() {
+    const DropRecord *drop = CurrentDropRecord();
+    return drop && drop->type == DropTypeImage && !drop->image.isNull()
+               ? reinterpret_cast<int64_t>(&drop->image)
+               : 0;
+}
+
+int DeliverFileDrop(int64_t window, int64_t gadget, const String &paths, int x, int y) {
+    QWidget *target = nullptr;
+    QPoint at(x, y);
+    if (gadget != -1) {
+        GadgetRecord *record = ObjectLookup(GadgetTable, gadget);
+        if (!record || !(record->dropTypes & DropTypeBit(DropTypeFiles))) return 0;
+        target = record->dropTarget;
+        at = record->handle->mapTo(target->window(), at);
+        at = target->mapFrom(target->window(), at);
+    } else {
+        WindowRecord *record = ObjectLookup(WindowTable, window);
+        if (!record || !(record->dropTypes & DropTypeBit(DropTypeFiles))) return 0;
+        target = record->content;
+    }
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString &path : ToQString(paths).split(QChar(u'\n'), Qt::SkipEmptyParts))
+        urls.append(QUrl::fromLocalFile(path));
+    data.setUrls(urls);
+    // A file manager offers moving; the answer must still be copy.
+    QDropEvent event(QPointF(at), Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data,
+                     Qt::LeftButton, Qt::NoModifier);
+    event.setDropAction(Qt::MoveAction);
+    QCoreApplication::sendEvent(target, &event);
+    return event.isAccepted() && event.dropAction() == Qt::CopyAction ? 1 : 0;
+}
