@@ -59,6 +59,12 @@ void RegisterImageEncoder(const ImageEncoder &encoder) {
     Encoders.push_back(encoder);
 }
 
+const ImageDecoder *FindImageDecoder(int64_t format) {
+    for (const ImageDecoder &decoder : Decoders)
+        if (decoder.formatTag == format) return &decoder;
+    return nullptr;
+}
+
 const ImageEncoder *FindImageEncoder(int64_t format) {
     for (const ImageEncoder &encoder : Encoders)
         if (encoder.formatTag == format) return &encoder;

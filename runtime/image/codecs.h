@@ -62,7 +62,8 @@ struct ImageEncoder {
 
 void RegisterImageDecoder(const ImageDecoder &decoder);
 void RegisterImageEncoder(const ImageEncoder &encoder);
-// The first encoder registered for `format`, nullptr if none.
+// The first decoder / encoder registered for `format`, nullptr if none.
+const ImageDecoder *FindImageDecoder(int64_t format);
 const ImageEncoder *FindImageEncoder(int64_t format);
 
 // Decodes `size` bytes at `address` into a new image (static number or -1).

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QString>
 
+#include <cstdio>
 #include <new>
 
 struct PlatformPicture {
@@ -27,7 +28,11 @@ PlatformPicture *ReadPlatformPicture(const String &path) {
     // Orientation is the caller's business; the picture comes back as stored.
     reader.setAutoTransform(false);
     QImage image;
-    if (!reader.read(&image) || image.isNull()) return nullptr;
+    if (!reader.read(&image) || image.isNull()) {
+        fprintf(stderr, "READ FAIL %s %s\n", reader.errorString().toUtf8().constData(),
+                reader.fileName().toUtf8().constData());
+        return nullptr;
+    }
     auto *picture = new (std::nothrow) PlatformPicture;
     if (!picture) return nullptr;
     picture->image = std::move(image);
