@@ -1,0 +1,1 @@
+tintwell_bench(bench_image image_bench.cpp runtime_image)
