@@ -1,5 +1,6 @@
 #include "runtime/base/thread_storage.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
 #include <vector>
@@ -18,6 +19,8 @@ size_t BlockSize = 0;
 
 struct ThreadBlock {
     unsigned char *block = nullptr;
+    size_t size = 0;        // bytes of `block`
+    size_t initialised = 0; // slices whose initialiser has run on this block
     std::vector<std::pair<void (*)(void *), void *>> exitList;
     ~ThreadBlock() { FinishThreadStorage(); }
 };
@@ -34,11 +37,19 @@ size_t RegisterThreadSlice(size_t size, ThreadSliceRoutine initialise, ThreadSli
 }
 
 void *ThreadSlice(size_t offset) {
-    if (!Current.block) {
-        Current.block = static_cast<unsigned char *>(std::calloc(1, BlockSize ? BlockSize : 8));
-        if (!Current.block) return nullptr;
-        for (const SliceInfo &s : Slices)
-            if (s.initialise) s.initialise(Current.block + s.offset);
+    // A library that registers its slice after this thread's block was made (a
+    // start-up order mistake) still gets a slice: the block grows, zeroed.
+    if (Current.size < BlockSize || !Current.block) {
+        size_t size = BlockSize ? BlockSize : 8;
+        auto *block = static_cast<unsigned char *>(std::realloc(Current.block, size));
+        if (!block) return nullptr;
+        std::fill(block + Current.size, block + size, 0);
+        Current.block = block;
+        Current.size = size;
+    }
+    for (; Current.initialised < Slices.size(); Current.initialised++) {
+        const SliceInfo &s = Slices[Current.initialised];
+        if (s.initialise) s.initialise(Current.block + s.offset);
     }
     return Current.block + offset;
 }
@@ -49,10 +60,12 @@ void AtThreadExit(void (*routine)(void *data), void *data) {
 
 void FinishThreadStorage() {
     if (Current.block) {
-        for (const SliceInfo &s : Slices)
-            if (s.release) s.release(Current.block + s.offset);
+        for (size_t i = 0; i < Current.initialised; i++)
+            if (Slices[i].release) Slices[i].release(Current.block + Slices[i].offset);
         std::free(Current.block);
         Current.block = nullptr;
+        Current.size = 0;
+        Current.initialised = 0;
     }
     while (!Current.exitList.empty()) {
         auto [routine, data] = Current.exitList.back();

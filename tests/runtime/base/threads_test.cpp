@@ -85,3 +85,12 @@ TEST(Threads, EachThreadHasItsOwnStorageAndExitWorkRunsBeforeItEnds) {
     // Both threads' slices were released before they were reported ended.
     EXPECT_EQ(SliceReleased.load(), released + 2);
 }
+
+TEST(ThreadStorage, SliceRegisteredAfterTheBlockExistsStillGetsItsOwnZeroedSpace) {
+    int *early = static_cast<int *>(ThreadSlice(TestSlice));
+    *early = 5;
+    size_t late = RegisterThreadSlice(64, nullptr, nullptr);
+    auto *bytes = static_cast<unsigned char *>(ThreadSlice(late));
+    for (int i = 0; i < 64; i++) EXPECT_EQ(bytes[i], 0) << i;
+    EXPECT_EQ(*static_cast<int *>(ThreadSlice(TestSlice)), 5); // earlier slice kept
+}
