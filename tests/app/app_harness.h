@@ -1,0 +1,137 @@
+// What the application tests share: one main window per test process, built
+// exactly as start-up builds it (on the offscreen platform, with the data
+// folder in a fresh temporary folder), and helpers that drive the real widgets
+// and pump events the way the event loop does.
+#pragma once
+
+#include "app/event_loop.h"
+#include "app/startup.h"
+#include "app/window_numbers.h"
+#include "runtime/image/draw_target.h"
+#include "runtime/ui/toolkit.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTest>
+#include <QWidget>
+#include <chrono>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+// The temporary folder that stands in for the user's data folder.
+inline const std::string &TestDataHome() {
+    static std::string folder = [] {
+        char pattern[] = "/tmp/tintwell-app-test-XXXXXX";
+        const char *made = mkdtemp(pattern);
+        return std::string(made ? made : "/tmp");
+    }();
+    return folder;
+}
+
+// Builds the main window once per process; later calls only check it is there.
+inline void EnsureMainWindow() {
+    static bool built = [] {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("XDG_DATA_HOME", TestDataHome().c_str(), 1);
+        return BuildMainWindow(0, nullptr) == 1;
+    }();
+    ASSERT_TRUE(built);
+    ASSERT_TRUE(WindowExists(WindowMain));
+}
+
+// Fetches and dispatches every pending event as the loop does; answers how many
+// events were fetched.
+inline int PumpEvents() {
+    int fetched = 0;
+    for (int code; (code = PollEvent()) != 0 && fetched < 10000; fetched++) DispatchEvent(code);
+    return fetched;
+}
+
+// Keeps fetching events for about `ms` milliseconds, dispatching each.
+inline void PumpEventsFor(int ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        int code = WaitForEventFor(10);
+        if (code) DispatchEvent(code);
+    }
+}
+
+inline QWidget *WidgetOf(int64_t gadget) {
+    return reinterpret_cast<QWidget *>(ControlPlatformHandle(gadget));
+}
+
+inline QWidget *MainWindowWidget() {
+    return reinterpret_cast<QWidget *>(WindowPlatformHandle(WindowMain));
+}
+
+// A canvas pixel as R + G*256 + B*65536; -1 when the canvas cannot be opened.
+inline int64_t CanvasPixel(int64_t gadget, int64_t x, int64_t y) {
+    if (!OpenDrawTarget(CanvasTarget(gadget))) return -1;
+    int64_t colour = ReadPixel(x, y);
+    CloseDrawTarget();
+    return colour;
+}
+
+// Every pixel of a canvas, row after row, R + G*256 + B*65536 each.
+inline std::vector<int64_t> CanvasSnapshot(int64_t gadget) {
+    std::vector<int64_t> pixels;
+    if (!OpenDrawTarget(CanvasTarget(gadget))) return pixels;
+    for (int64_t y = 0; y < TargetHeight(); y++)
+        for (int64_t x = 0; x < TargetWidth(); x++) pixels.push_back(ReadPixel(x, y));
+    CloseDrawTarget();
+    return pixels;
+}
+
+inline int CanvasWidth(int64_t gadget) {
+    return int(GetGadgetAttribute(gadget, CanvasAttributeWidth));
+}
+inline int CanvasHeight(int64_t gadget) {
+    return int(GetGadgetAttribute(gadget, CanvasAttributeHeight));
+}
+
+// A canvas's drawing area may start inside a frame; mouse positions the
+// application reads are drawing-area positions, so widget positions are shifted
+// by the frame width.
+inline QPoint CanvasPoint(int64_t gadget, int x, int y) {
+    QWidget *widget = WidgetOf(gadget);
+    int frame = (widget->width() - CanvasWidth(gadget)) / 2;
+    return QPoint(x + frame, y + frame);
+}
+
+// Delivers one mouse event to a canvas at drawing-area position x, y, straight
+// to its widget as Qt does for the widget holding the mouse (so positions
+// outside the canvas are possible, as in a drag), then dispatches what it raised.
+inline void SendMouse(int64_t gadget, QEvent::Type type, int x, int y, Qt::MouseButton button,
+                      Qt::MouseButtons held) {
+    QWidget *widget = WidgetOf(gadget);
+    QPointF local(CanvasPoint(gadget, x, y));
+    QMouseEvent event(type, local, widget->mapToGlobal(local), button, held, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &event);
+    PumpEvents();
+}
+
+inline void PressCanvas(int64_t gadget, int x, int y, Qt::MouseButton button = Qt::LeftButton) {
+    SendMouse(gadget, QEvent::MouseButtonPress, x, y, button, button);
+}
+inline void ReleaseCanvas(int64_t gadget, int x, int y, Qt::MouseButton button = Qt::LeftButton) {
+    SendMouse(gadget, QEvent::MouseButtonRelease, x, y, button, Qt::NoButton);
+}
+inline void MoveOverCanvas(int64_t gadget, int x, int y, Qt::MouseButtons held = Qt::NoButton) {
+    SendMouse(gadget, QEvent::MouseMove, x, y, Qt::NoButton, held);
+}
+inline void ClickCanvas(int64_t gadget, int x, int y, Qt::MouseButton button = Qt::LeftButton) {
+    PressCanvas(gadget, x, y, button);
+    ReleaseCanvas(gadget, x, y, button);
+}
+
+// Sends the key with Control (and the extra modifiers) to the main window, as
+// the user pressing it there, and dispatches what it raised.
+inline void PressControlKey(Qt::Key key, Qt::KeyboardModifiers extra = Qt::NoModifier) {
+    QWidget *window = MainWindowWidget();
+    ActivateWindow(WindowMain);
+    QApplication::setActiveWindow(window);
+    QTest::keyClick(window, key, Qt::ControlModifier | extra);
+    PumpEvents();
+}

@@ -1,0 +1,75 @@
+#include "app/startup.h"
+
+#include "app/colour_panel.h"
+#include "app_harness.h"
+#include "runtime/base/text.h"
+#include "runtime/image/images.h"
+
+#include <sys/stat.h>
+
+namespace {
+
+int FolderMode(const std::string &path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return -1;
+    return int(info.st_mode & 07777);
+}
+
+} // namespace
+
+TEST(StartUp, DataFolderCreatedOwnerOnly) {
+    EnsureMainWindow();
+    std::string base = TestDataHome();
+    EXPECT_EQ(Utf8Of(DataFolder), base + "/Quillcraft/Tintwell/");
+    EXPECT_EQ(FolderMode(base + "/Quillcraft"), 0700);
+    EXPECT_EQ(FolderMode(base + "/Quillcraft/Tintwell"), 0700);
+}
+
+TEST(StartUp, DataFolderMadeOneFolderAtATime) {
+    EnsureMainWindow();
+    // A data home that does not exist yet: every missing folder on the way is made.
+    std::string base = TestDataHome() + "/fresh/share";
+    setenv("XDG_DATA_HOME", base.c_str(), 1);
+    PrepareDataFolder();
+    EXPECT_EQ(Utf8Of(DataFolder), base + "/Quillcraft/Tintwell/");
+    EXPECT_EQ(FolderMode(TestDataHome() + "/fresh"), 0700);
+    EXPECT_EQ(FolderMode(base + "/Quillcraft/Tintwell"), 0700);
+
+    setenv("XDG_DATA_HOME", TestDataHome().c_str(), 1);
+    PrepareDataFolder();
+    EXPECT_EQ(Utf8Of(DataFolder), TestDataHome() + "/Quillcraft/Tintwell/");
+}
+
+TEST(StartUp, InterfacePicturesCaughtAndSampleTaken) {
+    EnsureMainWindow();
+    const int64_t sizes[][3] = {{ImageSliderStrip, 488, 16},
+                                {ImageDropBanner, 319, 25},
+                                {ImageHelpIcon, 24, 24},
+                                {ImageInfoIcon, 24, 24},
+                                {ImageAppIcon, 192, 192}};
+    for (const auto &size : sizes) {
+        EXPECT_TRUE(ImageExists(size[0])) << "image " << size[0];
+        EXPECT_EQ(ImagePixelWidth(size[0]), size[1]) << "image " << size[0];
+        EXPECT_EQ(ImagePixelHeight(size[0]), size[2]) << "image " << size[0];
+    }
+    // The sample picture lives only until its luminance is taken.
+    EXPECT_FALSE(ImageExists(ImageSample));
+    // Its bottom rows are a black-to-white ramp: luminance rises along them.
+    const uint16_t *ramp = SampleLuminance + 180 * SampleWidth;
+    EXPECT_LT(ramp[5], 100);
+    EXPECT_GT(ramp[250], 1950);
+    for (int x = 2; x < 254; x++) EXPECT_LE(ramp[x - 1], ramp[x]) << "column " << x;
+    EXPECT_EQ(SampleLuminance[SampleLuminanceSlots - 1], 0);
+}
+
+TEST(StartUp, WindowShownWithTitleAndNoFieldFocused) {
+    EnsureMainWindow();
+    EXPECT_EQ(WindowCaption(WindowMain), u"Tintwell");
+    EXPECT_TRUE(MainWindowWidget()->isVisible());
+    QWidget *focus = QApplication::focusWidget();
+    for (int64_t field : {GadgetMaxWidth, GadgetMaxHeight, GadgetRed, GadgetGreen, GadgetBlue}) {
+        QWidget *widget = WidgetOf(field);
+        EXPECT_FALSE(focus && (focus == widget || widget->isAncestorOf(focus)))
+            << "gadget " << field;
+    }
+}
