@@ -5,7 +5,6 @@
 #include <QPainter>
 #include <QString>
 
-#include <cstdio>
 #include <new>
 
 struct PlatformPicture {
@@ -14,7 +13,7 @@ struct PlatformPicture {
 
 namespace {
 
-// Qt refuses pictures above its allocation limit (256 MB by default) without a
+// Qt refuses pictures above its allocation limit (128 MB by default in 6.4) without a
 // word; the largest image the program can hold is 32767 x 32767 pixels, and a
 // 16-bit-per-channel file of that size needs 8 bytes per pixel while decoding.
 constexpr int ReaderAllocationLimitMb = 8 * 1024 + 64;
@@ -28,11 +27,7 @@ PlatformPicture *ReadPlatformPicture(const String &path) {
     // Orientation is the caller's business; the picture comes back as stored.
     reader.setAutoTransform(false);
     QImage image;
-    if (!reader.read(&image) || image.isNull()) {
-        fprintf(stderr, "READ FAIL %s %s\n", reader.errorString().toUtf8().constData(),
-                reader.fileName().toUtf8().constData());
-        return nullptr;
-    }
+    if (!reader.read(&image) || image.isNull()) return nullptr;
     auto *picture = new (std::nothrow) PlatformPicture;
     if (!picture) return nullptr;
     picture->image = std::move(image);

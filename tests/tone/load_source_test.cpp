@@ -234,4 +234,45 @@ TEST_F(LoadSourceTest, PngSuiteAgreesWithTheRuntimeDecoder) {
     }
 }
 
+TEST_F(LoadSourceTest, PlatformReaderIgnoresExifOrientation) {
+    // A 64 x 32 JPEG marked "turn 90 degrees" read by the platform: as stored.
+    std::vector<unsigned char> rgb(64 * 32 * 3, 150);
+    tjhandle handle = tjInitCompress();
+    unsigned char *jpeg = nullptr;
+    unsigned long size = 0;
+    ASSERT_EQ(
+        tjCompress2(handle, rgb.data(), 64, 64 * 3, 32, TJPF_RGB, &jpeg, &size, TJSAMP_444, 90, 0),
+        0);
+    const unsigned char exif[36] = {
+        0xFF, 0xE1, 0x00, 0x22, 'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 0x2A, 0, 8, 0, 0, 0,
+        1,    0,    0x12, 0x01, 3,   0,   1,   0,   0, 0, 6,   0,   0,    0, 0, 0, 0, 0};
+    std::ofstream out(folder + "/turned.jpg", std::ios::binary);
+    out.write((const char *)jpeg, 2);
+    out.write((const char *)exif, 36);
+    out.write((const char *)jpeg + 2, std::streamsize(size - 2));
+    out.close();
+    tjFree(jpeg);
+    tjDestroy(handle);
+    int64_t image = LoadImageViaPlatform(PathOf("turned.jpg"), 0, 0);
+    ASSERT_NE(image, 0);
+    EXPECT_EQ(ImagePixelWidth(image), 64);
+    EXPECT_EQ(ImagePixelHeight(image), 32);
+    ReleaseImage(image);
+}
+
+TEST_F(LoadSourceTest, PicturesAboveQtsDefaultAllocationLimitLoad) {
+    // 8300 x 8200 x 4 bytes is more than the 128 MB Qt 6.4 refuses by default.
+    int64_t big = NewImage(-1, 8300, 8200, 24, PackRgb(10, 120, 230));
+    ASSERT_NE(big, 0);
+    String path = PathOf("big.png");
+    ASSERT_NE(EncodeImageFile(big, path, FormatPng, 7, 24), 0);
+    ReleaseImage(big);
+    int64_t image = LoadImageViaPlatform(path, 830, 0);
+    ASSERT_NE(image, 0);
+    EXPECT_EQ(ImagePixelWidth(image), 830);
+    EXPECT_EQ(ImagePixelHeight(image), 820);
+    EXPECT_EQ(PixelAt(image, 400, 400), 0xFFE6780Au);
+    ReleaseImage(image);
+}
+
 } // namespace
