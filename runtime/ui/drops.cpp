@@ -154,9 +154,15 @@ int DeliverFileDrop(int64_t window, int64_t gadget, const String &paths, int x, 
     for (const QString &path : ToQString(paths).split(QChar(u'\n'), Qt::SkipEmptyParts))
         urls.append(QUrl::fromLocalFile(path));
     data.setUrls(urls);
-    // A file manager offers moving; the answer must still be copy.
-    QDropEvent event(QPointF(at), Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data,
-                     Qt::LeftButton, Qt::NoModifier);
+    // As in a real drag: the drag enters first (Qt sends the drop to the widget
+    // that took the drag), and a file manager proposes moving; the answer must
+    // still be copy.
+    const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    QDragEnterEvent enter(at, offered, &data, Qt::LeftButton, Qt::NoModifier);
+    enter.setDropAction(Qt::MoveAction);
+    QCoreApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) return 0;
+    QDropEvent event(QPointF(at), offered, &data, Qt::LeftButton, Qt::NoModifier);
     event.setDropAction(Qt::MoveAction);
     QCoreApplication::sendEvent(target, &event);
     return event.isAccepted() && event.dropAction() == Qt::CopyAction ? 1 : 0;
