@@ -5,6 +5,8 @@
 #include "tone/presets.h"
 
 #include <QLineEdit>
+#include <QScrollBar>
+#include <QTextEdit>
 
 namespace {
 
@@ -190,4 +192,22 @@ TEST(MainWindow, BusyAndIdleLooks) {
     SetBusyMode(0);
     for (int64_t gadget : EditingGadgets) EXPECT_FALSE(IsGadgetHidden(gadget)) << gadget;
     EXPECT_TRUE(IsGadgetHidden(GadgetStopButton));
+}
+
+TEST(MainWindow, LogScrollsToItsEnd) {
+    EnsureMainWindow();
+    String text;
+    for (int line = 0; line < 200; line++) text += u"line\n";
+    text += u"last";
+    SetGadgetText(GadgetLog, text);
+    auto *editor = qobject_cast<QTextEdit *>(WidgetOf(GadgetLog));
+    ASSERT_NE(editor, nullptr);
+    editor->verticalScrollBar()->setValue(0);
+    QTextCursor end(editor->document());
+    end.movePosition(QTextCursor::End);
+    ASSERT_FALSE(editor->viewport()->rect().contains(editor->cursorRect(end)));
+    ScrollLogToEnd();
+    EXPECT_TRUE(editor->viewport()->rect().contains(editor->cursorRect(end)));
+    EXPECT_GT(editor->verticalScrollBar()->value(), 0);
+    SetGadgetText(GadgetLog, u"");
 }

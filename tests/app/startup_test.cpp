@@ -73,3 +73,22 @@ TEST(StartUp, WindowShownWithTitleAndNoFieldFocused) {
             << "gadget " << field;
     }
 }
+
+TEST(StartUp, FileDropsTakenByLogBannerAndSampleOnly) {
+    EnsureMainWindow();
+    PumpEvents();
+    for (int64_t gadget : {GadgetLog, GadgetDropBanner, GadgetSample}) {
+        EXPECT_EQ(DeliverFileDrop(WindowMain, gadget, u"/tmp/a.jpg\n/tmp/b.png", 5, 5), 1)
+            << "gadget " << gadget;
+        int code = PollEvent();
+        ASSERT_EQ(code, EventGadgetDrop) << "gadget " << gadget;
+        EXPECT_EQ(EventObject(), gadget);
+        EXPECT_EQ(DroppedFileList(), u"/tmp/a.jpg\n/tmp/b.png");
+        EXPECT_EQ(DispatchEvent(code), 1);
+    }
+    // Drops on the help and About buttons, or on the window itself, do nothing.
+    for (int64_t gadget : {GadgetHelpButton, GadgetAboutButton, GadgetColourPanel})
+        EXPECT_EQ(DeliverFileDrop(WindowMain, gadget, u"/tmp/a.jpg", 5, 5), 0) << gadget;
+    EXPECT_EQ(DeliverFileDrop(WindowMain, -1, u"/tmp/a.jpg", 5, 5), 0);
+    EXPECT_EQ(PumpEvents(), 0);
+}
