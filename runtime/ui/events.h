@@ -81,8 +81,10 @@ int PostAppEvent(int event, int64_t window, int64_t object, int64_t type, int64_
 void BindControlEvent(int64_t gadget, EventRoutine routine, int64_t type = -1);
 // Calls the routine for events of that code in that window (-1: any) about that
 // object (-1: any). Where several bindings match an event, only the most
-// specific runs; keys are tried in the order (window, object, type) all given,
-// then with the window open, with the type open, ... down to the code alone.
+// specific runs. Keys (window, object, type) are tried in this order, -1 meaning
+// left open: (w, o, t), (-1, o, t), (w, o, -1), (-1, o, -1), (w, -1, t),
+// (-1, -1, t), (w, -1, -1), (-1, -1, -1): the object counts most, then the type,
+// then the window.
 void BindWindowEvent(int event, EventRoutine routine, int64_t window = -1, int64_t object = -1);
 void UnbindControlEvent(int64_t gadget, int64_t type = -1);
 void UnbindWindowEvent(int event, int64_t window = -1, int64_t object = -1);
