@@ -1,5 +1,6 @@
 #include "toolkit_fixture.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSpinBox>
@@ -211,4 +212,28 @@ TEST(Gadgets, AutomaticNumbers) {
     EXPECT_EQ(GetGadgetText(label), u"Tintwell 1.1.1");
     FreeGadget(label);
     EXPECT_EQ(IsGadget(label), 0);
+}
+
+TEST(Gadgets, FocusMovesAwayFromTextFieldsWithEvents) {
+    StartTestToolkit();
+    OpenTestWindow();
+    ASSERT_NE(ContainerGadget(1, 200, 0, 100, 100, 0), 0);
+    EndContainer();
+    auto *edit = reinterpret_cast<QLineEdit *>(StringGadget(4, 0, 0, 80, 24, u"", 0));
+    ActivateWindow(0);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(reinterpret_cast<QWidget *>(WindowPlatformHandle(0))));
+    FocusControl(4);
+    EXPECT_TRUE(edit->hasFocus());
+    FocusControl(1); // a container: no text field keeps the focus
+    EXPECT_FALSE(edit->hasFocus());
+    std::vector<int64_t> kinds;
+    int code;
+    while ((code = PollEvent()) != 0)
+        if (code == EventGadget && EventObject() == 4) kinds.push_back(EventKind());
+    ASSERT_EQ(kinds.size(), 2u);
+    EXPECT_EQ(kinds[0], GadgetEventFocus);
+    EXPECT_EQ(kinds[1], GadgetEventLostFocus);
+    FocusControl(4);
+    FocusControl(-1);
+    EXPECT_EQ(QApplication::focusWidget(), nullptr);
 }
