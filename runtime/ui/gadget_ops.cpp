@@ -440,8 +440,7 @@ void ResizeGadget(int64_t gadget, int x, int y, int width, int height) {
     if (record->bitmap &&
         (place.width() != record->handle->width() || place.height() != record->handle->height())) {
         // When memory runs out the old bitmap stays, and with it the old size.
-        if (!ResizeCanvasBitmap(record->bitmap, place.width() - 2 * record->border,
-                                place.height() - 2 * record->border))
+        if (!ResizeCanvasBitmap(record->bitmap, place.width(), place.height()))
             place.setSize(record->handle->size());
     }
     record->handle->setGeometry(place);

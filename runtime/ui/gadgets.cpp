@@ -461,7 +461,7 @@ int64_t CanvasGadget(int64_t gadget, int x, int y, int width, int height, int64_
                   [&](QWidget *parent, int64_t number) { return NewCanvasWidget(parent, number); });
     if (!record) return 0;
     record->border = (flags & CanvasFlagBorder) ? 1 : 0;
-    record->bitmap = NewCanvasBitmap(width - 2 * record->border, height - 2 * record->border);
+    record->bitmap = NewCanvasBitmap(width, height);
     if (!record->bitmap) {
         ObjectRelease(GadgetTable, record->number);
         return 0;

@@ -56,7 +56,7 @@ struct GadgetRecord {
     QWidget *dropTarget = nullptr; // the widget that receives drag events
     int64_t flags = 0;
     CanvasBitmap *bitmap = nullptr; // canvas
-    int border = 0;                 // canvas frame width
+    int border = 0;                 // 1: a frame is painted over the canvas edge
     QImage picture;                 // image gadget (a deep copy)
     int displayWidth = 0, displayHeight = 0;
     int spinMinimum = 0, spinMaximum = 0;

@@ -41,10 +41,10 @@ class CanvasWidget : public QWidget {
         return record && record->handle == this ? record : nullptr;
     }
 
-    // Pointer position in the drawing area, which starts inside the frame.
+    // Pointer position in the drawing area, which is the whole gadget.
     void Report(GadgetRecord *record, int64_t type, QPointF position) {
-        record->mouseX = int(position.x()) - record->border;
-        record->mouseY = int(position.y()) - record->border;
+        record->mouseX = int(position.x());
+        record->mouseY = int(position.y());
         QueueToolkitEvent(EventGadget, record->window, record->number, type, nullptr,
                           record->mouseX, record->mouseY);
     }
@@ -56,10 +56,13 @@ class CanvasWidget : public QWidget {
         const CanvasBitmap *bitmap = record->bitmap;
         QImage view(bitmap->pixels, bitmap->width, bitmap->height, bitmap->width * 4,
                     QImage::Format_RGBA8888);
+        painter.drawImage(0, 0, view);
+        // The frame lies over the bitmap's outermost pixels, so the drawing area
+        // keeps the gadget's full size (a 256 x 192 sample canvas holds 256 x 192).
         if (record->border) {
-            painter.fillRect(rect(), QColor(0xC8, 0xC8, 0xC8));
+            painter.setPen(QColor(0xC8, 0xC8, 0xC8));
+            painter.drawRect(rect().adjusted(0, 0, -1, -1));
         }
-        painter.drawImage(record->border, record->border, view);
     }
     void mousePressEvent(QMouseEvent *event) override {
         GadgetRecord *record = Record();

@@ -107,10 +107,10 @@ TEST(MouseGadgets, CanvasBitmapIsFoundByGadgetAndShown) {
     ASSERT_NE(CanvasGadget(22, 40, 6, 30, 12, 0), 0);
     CanvasBitmap *bitmap = CanvasBitmapOfGadget(13);
     ASSERT_NE(bitmap, nullptr);
-    // The frame takes one pixel on each side.
-    EXPECT_EQ(bitmap->width, 18);
-    EXPECT_EQ(bitmap->height, 8);
-    EXPECT_EQ(GetGadgetAttribute(13, CanvasAttributeWidth), 18);
+    // The bitmap is the gadget's full size; the frame is painted over its edge.
+    EXPECT_EQ(bitmap->width, 20);
+    EXPECT_EQ(bitmap->height, 10);
+    EXPECT_EQ(GetGadgetAttribute(13, CanvasAttributeWidth), 20);
     EXPECT_EQ(CanvasBitmapOfGadget(22)->width, 30);
     EXPECT_EQ(CanvasBitmapOfGadget(999), nullptr);
     for (int i = 0; i < bitmap->width * bitmap->height; ++i) {
@@ -123,18 +123,18 @@ TEST(MouseGadgets, CanvasBitmapIsFoundByGadgetAndShown) {
     QImage shown = Widget(13)->grab().toImage();
     EXPECT_EQ(QColor(shown.pixel(5, 5)), QColor(0x20, 0x40, 0xE0));
     EXPECT_EQ(QColor(shown.pixel(0, 0)), QColor(0xC8, 0xC8, 0xC8)); // the light grey frame
-    // Mouse positions count from the drawing area inside the frame.
+    // Mouse positions are bitmap positions.
     Seen.clear();
     BindControlEvent(13, RecordCanvas);
-    QTest::mouseClick(Widget(13), Qt::LeftButton, {}, QPoint(1, 1));
+    QTest::mouseClick(Widget(13), Qt::LeftButton, {}, QPoint(3, 2));
     ASSERT_FALSE(Seen.empty());
-    EXPECT_EQ(Seen.back().x, 0);
-    EXPECT_EQ(Seen.back().y, 0);
+    EXPECT_EQ(Seen.back().x, 3);
+    EXPECT_EQ(Seen.back().y, 2);
     UnbindControlEvent(13);
     // A resized canvas keeps the overlapping part of its picture.
     ResizeGadget(13, KeepValue, KeepValue, 40, 30);
-    EXPECT_EQ(CanvasBitmapOfGadget(13)->width, 38);
-    EXPECT_EQ(CanvasBitmapOfGadget(13)->height, 28);
+    EXPECT_EQ(CanvasBitmapOfGadget(13)->width, 40);
+    EXPECT_EQ(CanvasBitmapOfGadget(13)->height, 30);
     EXPECT_EQ(CanvasBitmapOfGadget(13)->pixels[2], 0xE0);
 }
 
