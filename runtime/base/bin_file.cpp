@@ -150,7 +150,7 @@ int64_t OpenFile(int64_t file, const String &path, int flags, OpenMode mode) {
     record->buffer = buffer;
     record->textFormat = (flags & 0x1F) ? (flags & 0x1F) : TextFormatUtf8;
     record->handle = stream;
-    return ObjectCreated(file, record);
+    return ObjectCreated(file, issued, record);
 }
 
 BinFileRecord *Find(int64_t file) {
@@ -179,6 +179,10 @@ int64_t OpenBinFile(int64_t file, const String &path, int flags) {
 
 int64_t OpenBinFileForReading(int64_t file, const String &path, int flags) {
     return OpenFile(file, path, flags, OpenMode::ReadOnly);
+}
+
+int WriteAllBytes(int64_t file, const void *block, size_t length) {
+    return length == 0 || WriteBytes(file, block, int64_t(length)) == int64_t(length);
 }
 
 int64_t WriteBytes(int64_t file, const void *block, int64_t length) {
@@ -283,13 +287,9 @@ int TruncateBinFile(int64_t file) {
 int CloseBinFile(int64_t file) {
     ObjectTable<BinFileRecord> &table = Files();
     if (file == -1) {
-        std::lock_guard lock(table.mutex);
         bool ok = true;
-        for (auto &slot : table.slots)
-            if (slot && slot->handle && !FinishFile(*slot)) ok = false;
-        for (BinFileRecord *record : table.automatic)
-            if (record->handle && !FinishFile(*record)) ok = false;
-        ObjectReleaseAll(table); // every record is closed; this frees the records
+        for (int64_t number : ObjectNumbersWhere(table, [](const BinFileRecord &) { return true; }))
+            if (!CloseBinFile(number)) ok = false;
         return ok ? 1 : 0;
     }
     BinFileRecord *f = Find(file);

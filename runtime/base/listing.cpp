@@ -54,7 +54,7 @@ int64_t OpenListing(int64_t listing, const String &path, const String &pattern) 
     record->pattern = std::move(match);
     record->hasPattern = hasPattern;
     record->handle = stream;
-    return ObjectCreated(listing, record);
+    return ObjectCreated(listing, issued, record);
 }
 
 int NextListingEntry(int64_t listing) {

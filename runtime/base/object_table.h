@@ -4,10 +4,12 @@
 // A number from 0 up is a static number chosen by the program; it indexes the slot
 // array, which grows on demand to the number plus the kind's growth step. The
 // number -1 asks for an automatic number: the record is allocated on its own and
-// its address is the number. Any value that is not a slot index is taken as an
+// gets a number from a counter that starts far above every slot index and is
+// never reused within a run. Any value that is not a slot index is taken as an
 // automatic number and is accepted only if the table issued it and has not freed
 // it since, so a stale, doubly freed or random value is refused rather than
-// dereferenced.
+// dereferenced (a record address, which the memory allocator hands out again,
+// could make a freed number name somebody else's new object).
 //
 // A record is live while its first field `handle` is non-zero. Records are plain
 // structs; the kind's release routine frees what a live record holds, after which
@@ -19,33 +21,38 @@
 // Callable from any thread.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 // Static numbers above this are refused: a slot array that large is a mistake.
 constexpr int64_t MaxStaticObjectNumber = 1 << 20;
+// The first automatic number; far above every static number.
+constexpr int64_t FirstAutomaticNumber = int64_t(1) << 32;
 
 template <typename Record> struct ObjectTable {
     int64_t growthStep = 16;
     void (*releaseRecord)(Record &) = nullptr; // frees what a live record holds
     std::recursive_mutex mutex;
-    std::vector<std::unique_ptr<Record>> slots; // static numbers
-    std::unordered_set<Record *> automatic;     // records with automatic numbers
+    std::vector<std::unique_ptr<Record>> slots;        // static numbers
+    std::unordered_map<int64_t, Record *> automatic;   // automatic number -> record
+    std::unordered_map<Record *, int64_t> automaticOf; // record -> its automatic number
+    int64_t nextAutomatic = FirstAutomaticNumber;
 };
 
 // Live record for a number, or nullptr. Automatic numbers are checked against the
-// table's own list before the record is touched.
+// table's own list before any record is touched.
 template <typename Record> Record *ObjectLookup(ObjectTable<Record> &table, int64_t number) {
     std::lock_guard lock(table.mutex);
     Record *record = nullptr;
     if (number >= 0 && number < int64_t(table.slots.size())) {
         record = table.slots[size_t(number)].get();
     } else {
-        auto it = table.automatic.find(reinterpret_cast<Record *>(number));
-        if (it != table.automatic.end()) record = *it;
+        auto it = table.automatic.find(number);
+        if (it != table.automatic.end()) record = it->second;
     }
     return record && record->handle ? record : nullptr;
 }
@@ -60,12 +67,15 @@ Record *ObjectAllocate(ObjectTable<Record> &table, int64_t number, int64_t *issu
     if (number == -1) {
         Record *record = new (std::nothrow) Record{};
         if (!record) return nullptr;
-        table.automatic.insert(record);
-        if (issued) *issued = reinterpret_cast<int64_t>(record);
+        int64_t number = table.nextAutomatic++;
+        table.automatic.emplace(number, record);
+        table.automaticOf.emplace(record, number);
+        if (issued) *issued = number;
         return record;
     }
     if (number < 0 || number > MaxStaticObjectNumber) return nullptr;
-    if (number >= int64_t(table.slots.size())) table.slots.resize(size_t(number + table.growthStep));
+    if (number >= int64_t(table.slots.size()))
+        table.slots.resize(size_t(number + table.growthStep));
     auto &slot = table.slots[size_t(number)];
     if (!slot) {
         slot.reset(new (std::nothrow) Record{});
@@ -83,7 +93,10 @@ Record *ObjectAllocate(ObjectTable<Record> &table, int64_t number, int64_t *issu
 // record unlinked and deleted. The release routine is not called.
 template <typename Record> void ObjectDiscard(ObjectTable<Record> &table, Record *record) {
     std::lock_guard lock(table.mutex);
-    if (table.automatic.erase(record)) {
+    auto it = table.automaticOf.find(record);
+    if (it != table.automaticOf.end()) {
+        table.automatic.erase(it->second);
+        table.automaticOf.erase(it);
         delete record;
         return;
     }
@@ -109,16 +122,35 @@ template <typename Record> void ObjectReleaseAll(ObjectTable<Record> &table) {
             *slot = Record{};
         }
     }
-    for (Record *record : table.automatic) {
+    for (auto &[number, record] : table.automatic) {
         if (record->handle && table.releaseRecord) table.releaseRecord(*record);
         delete record;
     }
     table.automatic.clear();
+    table.automaticOf.clear();
+}
+
+// Numbers of the live objects that `match(record)` accepts: static numbers in
+// ascending order, then automatic ones in order of creation. The caller may
+// release them afterwards; the table's lock is not held then.
+template <typename Record, typename Match>
+std::vector<int64_t> ObjectNumbersWhere(ObjectTable<Record> &table, Match match) {
+    std::vector<int64_t> numbers;
+    std::lock_guard lock(table.mutex);
+    for (size_t i = 0; i < table.slots.size(); i++)
+        if (table.slots[i] && table.slots[i]->handle && match(*table.slots[i]))
+            numbers.push_back(int64_t(i));
+    std::vector<int64_t> automatic;
+    for (auto &[number, record] : table.automatic)
+        if (record->handle && match(*record)) automatic.push_back(number);
+    std::sort(automatic.begin(), automatic.end());
+    numbers.insert(numbers.end(), automatic.begin(), automatic.end());
+    return numbers;
 }
 
 // What a creation call answers: the platform handle for a static number, the
-// automatic number for -1.
-template <typename Record> int64_t ObjectCreated(int64_t requested, Record *record) {
-    return requested == -1 ? reinterpret_cast<int64_t>(record)
-                           : reinterpret_cast<int64_t>(record->handle);
+// automatic number (`issued`) for -1.
+template <typename Record>
+int64_t ObjectCreated(int64_t requested, int64_t issued, Record *record) {
+    return requested == -1 ? issued : reinterpret_cast<int64_t>(record->handle);
 }

@@ -54,7 +54,8 @@ bool MakePixels(int64_t width, int64_t height, bool zeroed, unsigned char **pixe
 // previous object is freed by the allocation. Answers the creation result.
 int64_t InstallImage(int64_t image, unsigned char *pixels, void *handle, int64_t width,
                      int64_t height, int64_t sourceDepth, int32_t formatTag) {
-    ImageRecord *record = ObjectAllocate(Images(), image, nullptr);
+    int64_t issued = 0;
+    ImageRecord *record = ObjectAllocate(Images(), image, &issued);
     if (!record) {
         FreePlatformImage(handle);
         std::free(pixels);
@@ -67,7 +68,7 @@ int64_t InstallImage(int64_t image, unsigned char *pixels, void *handle, int64_t
     record->sourceDepth = int16_t(sourceDepth);
     record->formatTag = formatTag;
     record->handle = handle;
-    return ObjectCreated(image, record);
+    return ObjectCreated(image, issued, record);
 }
 
 // Destination == source: the existing record takes the new memory, which works

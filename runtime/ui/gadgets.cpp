@@ -180,7 +180,7 @@ GadgetRecord *NewGadget(int64_t gadget, int kind, int x, int y, int width, int h
 }
 
 int64_t Answer(int64_t gadget, GadgetRecord *record) {
-    return record ? ObjectCreated(gadget, record) : 0;
+    return record ? ObjectCreated(gadget, record->number, record) : 0;
 }
 
 void FreeRecords(const std::vector<int64_t> &numbers) {
@@ -188,13 +188,7 @@ void FreeRecords(const std::vector<int64_t> &numbers) {
 }
 
 template <typename Match> std::vector<int64_t> GadgetsWhere(Match match) {
-    std::vector<int64_t> numbers;
-    std::lock_guard lock(GadgetTable.mutex);
-    for (auto &slot : GadgetTable.slots)
-        if (slot && slot->handle && match(*slot)) numbers.push_back(slot->number);
-    for (GadgetRecord *record : GadgetTable.automatic)
-        if (record->handle && match(*record)) numbers.push_back(record->number);
-    return numbers;
+    return ObjectNumbersWhere(GadgetTable, match);
 }
 
 } // namespace

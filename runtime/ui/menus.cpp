@@ -115,7 +115,7 @@ int64_t CreateWindowMenu(int64_t menu, int64_t windowHandle) {
     ApplyWindowGeometry(*window);
     CurrentMenu = number;
     HaveCurrentMenu = true;
-    return ObjectCreated(menu, record);
+    return ObjectCreated(menu, number, record);
 }
 
 void AddMenuEntry(int64_t id, const String &text) {

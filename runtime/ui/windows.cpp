@@ -164,12 +164,9 @@ QRect CentredOn(const QRect &area, int width, int height) {
 
 WindowRecord *WindowOfWidget(const QWidget *top) {
     if (!top) return nullptr;
-    std::lock_guard lock(WindowTable.mutex);
-    for (auto &slot : WindowTable.slots)
-        if (slot && slot->handle == top) return slot.get();
-    for (WindowRecord *record : WindowTable.automatic)
-        if (record->handle == top) return record;
-    return nullptr;
+    std::vector<int64_t> found =
+        ObjectNumbersWhere(WindowTable, [top](const WindowRecord &r) { return r.handle == top; });
+    return found.empty() ? nullptr : ObjectLookup(WindowTable, found.front());
 }
 
 void ApplyWindowGeometry(WindowRecord &record) {
@@ -243,20 +240,14 @@ int64_t OpenAppWindow(int64_t window, int x, int y, int width, int height, const
         else
             top->show();
     }
-    return ObjectCreated(window, record);
+    return ObjectCreated(window, number, record);
 }
 
 void CloseAppWindow(int64_t window) {
     if (window == -1) {
-        std::vector<int64_t> numbers;
-        {
-            std::lock_guard lock(WindowTable.mutex);
-            for (auto &slot : WindowTable.slots)
-                if (slot && slot->handle) numbers.push_back(slot->number);
-            for (WindowRecord *record : WindowTable.automatic)
-                if (record->handle) numbers.push_back(record->number);
-        }
-        for (int64_t number : numbers) CloseAppWindow(number);
+        for (int64_t number :
+             ObjectNumbersWhere(WindowTable, [](const WindowRecord &) { return true; }))
+            CloseAppWindow(number);
         return;
     }
     WindowRecord *record = ObjectLookup(WindowTable, window);
@@ -266,15 +257,9 @@ void CloseAppWindow(int64_t window) {
     FreeGadgetsOfWindow(window);
     ForgetGadgetLists(window);
     // Menus die with their window's widgets; their records go with them.
-    {
-        std::vector<int64_t> menus;
-        std::lock_guard lock(MenuTable.mutex);
-        for (auto &slot : MenuTable.slots)
-            if (slot && slot->handle && slot->window == window) menus.push_back(slot->number);
-        for (MenuRecord *menu : MenuTable.automatic)
-            if (menu->handle && menu->window == window) menus.push_back(menu->number);
-        for (int64_t menu : menus) ObjectRelease(MenuTable, menu);
-    }
+    for (int64_t menu : ObjectNumbersWhere(
+             MenuTable, [window](const MenuRecord &m) { return m.window == window; }))
+        ObjectRelease(MenuTable, menu);
     ObjectRelease(WindowTable, window);
     if (wasActive && before) before->activateWindow();
 }

@@ -60,10 +60,10 @@ TEST(ObjectTable, AutomaticNumbersAreValidatedAgainstTheTable) {
     int64_t a = 0, b = 0;
     ThingRecord *ra = MakeThing(table, -1, 1, &a);
     MakeThing(table, -1, 2, &b);
-    EXPECT_EQ(a, reinterpret_cast<int64_t>(ra));
+    EXPECT_GE(a, FirstAutomaticNumber); // never mistaken for a slot index
     EXPECT_NE(a, b);
-    EXPECT_EQ(ObjectCreated(-1, ra), a);
-    EXPECT_EQ(ObjectCreated(int64_t(5), ra), reinterpret_cast<int64_t>(ra->handle));
+    EXPECT_EQ(ObjectCreated(-1, a, ra), a);
+    EXPECT_EQ(ObjectCreated(int64_t(5), int64_t(5), ra), reinterpret_cast<int64_t>(ra->handle));
 
     EXPECT_EQ(ObjectLookup(table, a)->payload, 1);
     EXPECT_EQ(ObjectLookup(table, b)->payload, 2);
@@ -75,7 +75,20 @@ TEST(ObjectTable, AutomaticNumbersAreValidatedAgainstTheTable) {
     EXPECT_EQ(ObjectRelease(table, a), 0);      // and not freed twice
     EXPECT_EQ(Released, 1);
 
+    // A freed number stays dead even when the allocator hands the same memory
+    // to the next record.
+    for (int i = 0; i < 50; i++) {
+        int64_t again = 0;
+        MakeThing(table, -1, 100 + i, &again);
+        EXPECT_NE(again, a);
+        EXPECT_EQ(ObjectLookup(table, a), nullptr);
+        ObjectRelease(table, again);
+    }
+    Released = 1;
+
     MakeThing(table, 0, 9, nullptr);
+    EXPECT_EQ(ObjectNumbersWhere(table, [](const ThingRecord &r) { return r.payload > 0; }),
+              (std::vector<int64_t>{0, b}));
     ObjectReleaseAll(table);
     EXPECT_EQ(Released, 3);
     EXPECT_EQ(ObjectLookup(table, b), nullptr);
