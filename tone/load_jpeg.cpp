@@ -49,6 +49,16 @@ int EighthScale(int64_t w, int64_t h, int64_t maxWidth, int64_t maxHeight) {
     return std::min(sw, sh) + 1;
 }
 
+// Whether the decoder wrote the last row it delivers (the bottom buffer row for
+// top-down output, the first for bottom-up): its first and last alpha bytes are
+// 0xFF. Three-byte layouts carry no alpha to tell by and are taken as written.
+bool LastRowDelivered(const unsigned char *pixels, int64_t pitch, int64_t W, int64_t H,
+                      int64_t layout) {
+    if (!(layout & (LayoutRgba | LayoutBgra))) return true;
+    const unsigned char *row = pixels + ((layout & LayoutBottomUp) ? 0 : (H - 1) * pitch);
+    return row[3] == 0xFF && row[(W - 1) * 4 + 3] == 0xFF;
+}
+
 // Decodes the header-checked JPEG in `data` at W x H straight into a new image.
 // Replaces the decompressor when decoding fails, since a failure may leave it
 // unusable for the next file.
@@ -62,11 +72,17 @@ int64_t DecodeInto(const unsigned char *data, size_t length, int64_t W, int64_t 
     }
     int64_t layout = TargetLayout();
     int flags = TJFLAG_ACCURATEDCT | ((layout & LayoutBottomUp) ? TJFLAG_BOTTOMUP : 0);
-    int result = tjDecompress2(JpegDecompressor, data, (unsigned long)length, TargetPixels(),
-                               int(W), int(TargetPitch()), int(H), JpegPixelFormat(layout), flags);
+    unsigned char *pixels = TargetPixels();
+    int64_t pitch = TargetPitch();
+    int result = tjDecompress2(JpegDecompressor, data, (unsigned long)length, pixels, int(W),
+                               int(pitch), int(H), JpegPixelFormat(layout), flags);
     // A warning (stray bytes before a marker, a truncated tail filled in by the
-    // decoder) still leaves a complete picture behind.
-    bool decoded = result == 0 || tjGetErrorCode(JpegDecompressor) == TJERR_WARNING;
+    // decoder) still leaves a complete picture behind. TurboJPEG also reports
+    // the warning code when a fatal error followed a warning, so a warning
+    // counts only if the decoder reached the last row: the memory starts zeroed
+    // and the decoder writes alpha 0xFF into every pixel it delivers.
+    bool decoded = result == 0 || (tjGetErrorCode(JpegDecompressor) == TJERR_WARNING &&
+                                   LastRowDelivered(pixels, pitch, W, H, layout));
     CloseDrawTarget();
     if (!decoded) {
         ReplaceJpegDecompressor();
@@ -76,11 +92,10 @@ int64_t DecodeInto(const unsigned char *data, size_t length, int64_t W, int64_t 
     return image;
 }
 
-struct BinFileCloser {
-    void operator()(int64_t *file) const {
-        CloseBinFile(*file);
-        delete file;
-    }
+// Closes the source file on every way out of the loader.
+struct SourceFile {
+    int64_t number;
+    ~SourceFile() { CloseBinFile(number); }
 };
 
 } // namespace
@@ -126,7 +141,7 @@ int64_t ScaledSideHalfEven(int64_t side, double r) {
 int64_t LoadJpegScaled(const String &path, int64_t maxWidth, int64_t maxHeight, int *orientation) {
     int64_t number = OpenBinFileForReading(-1, path);
     if (!number) return 0;
-    std::unique_ptr<int64_t, BinFileCloser> file(new int64_t(number));
+    SourceFile file{number};
     int64_t length = BinFileLength(number);
     if (length < ShortestJpegFile) return 0;
     unsigned char head[4];
@@ -143,8 +158,11 @@ int64_t LoadJpegScaled(const String &path, int64_t maxWidth, int64_t maxHeight, 
     if (found >= 5 && found <= 8) std::swap(maxWidth, maxHeight);
 
     int w = 0, h = 0, subsampling = 0, colourspace = 0;
+    // A warning while reading the header (stray bytes between segments) still
+    // gives the full size; only a real failure hands the file on.
     if (tjDecompressHeader3(JpegDecompressor, data.get(), (unsigned long)length, &w, &h,
-                            &subsampling, &colourspace) != 0) {
+                            &subsampling, &colourspace) != 0 &&
+        !(tjGetErrorCode(JpegDecompressor) == TJERR_WARNING && w > 0 && h > 0)) {
         // A rejected header (a 12-bit file, say) can leave the decompressor
         // refusing every later file, so the next file gets a fresh one.
         ReplaceJpegDecompressor();

@@ -48,7 +48,7 @@ class LoadJpegTest : public ::testing::Test {
 };
 
 // A w x h JPEG of a smooth colour ramp, made with the same library the loader uses.
-Bytes MakeJpeg(int w, int h, int quality = 90) {
+Bytes MakeJpeg(int w, int h, int quality = 90, int flags = 0) {
     std::vector<unsigned char> rgb(size_t(w) * h * 3);
     for (int y = 0; y < h; y++)
         for (int x = 0; x < w; x++) {
@@ -61,7 +61,7 @@ Bytes MakeJpeg(int w, int h, int quality = 90) {
     unsigned char *jpeg = nullptr;
     unsigned long size = 0;
     EXPECT_EQ(tjCompress2(handle, rgb.data(), w, w * 3, h, TJPF_RGB, &jpeg, &size, TJSAMP_420,
-                          quality, 0),
+                          quality, flags),
               0);
     Bytes out(jpeg, jpeg + size);
     tjFree(jpeg);
@@ -328,6 +328,52 @@ TEST_F(LoadJpegTest, WarningsStillGiveAPicture) {
     ASSERT_NE(l.image, 0);
     EXPECT_EQ(l.height, 48);
     ReleaseImage(l.image);
+}
+
+TEST_F(LoadJpegTest, AWarningInTheHeaderStillLoadsThroughTheJpegPath) {
+    Bytes jpeg = MakeJpeg(64, 48);
+    ASSERT_EQ(jpeg[2], 0xFF);
+    ASSERT_EQ(jpeg[3], 0xE0); // APP0 first; stray bytes go right behind it
+    size_t behindApp0 = 4 + (size_t(jpeg[4]) << 8 | jpeg[5]);
+    jpeg.insert(jpeg.begin() + long(behindApp0), {0x12, 0x34});
+    int orientation = -1;
+    int64_t image = LoadJpegScaled(Write("header-warning.jpg", jpeg), 0, 0, &orientation);
+    ASSERT_NE(image, 0);
+    EXPECT_EQ(ImagePixelWidth(image), 64);
+    EXPECT_EQ(ImagePixelHeight(image), 48);
+    EXPECT_EQ(orientation, 0);
+    ReleaseImage(image);
+}
+
+TEST_F(LoadJpegTest, AFatalErrorAfterAWarningIsAFailure) {
+    // A progressive file with stray bytes before its second scan, whose header is
+    // then damaged: the decoder stops early but still reports a warning code.
+    Bytes jpeg = MakeJpeg(64, 48, 90, TJFLAG_PROGRESSIVE);
+    size_t scans = 0, second = 0;
+    for (size_t i = 2; i + 1 < jpeg.size(); i++)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA && ++scans == 2) {
+            second = i;
+            break;
+        }
+    ASSERT_GT(second, 0u);
+    jpeg[second + 2] = 0;
+    jpeg[second + 3] = 1; // a scan header length no decoder can accept
+    jpeg.insert(jpeg.begin() + long(second), {0x12, 0x34, 0x56});
+
+    // What the decoder itself answers for this file: failure, yet a warning code.
+    tjhandle probe = tjInitDecompress();
+    std::vector<unsigned char> rgba(64 * 48 * 4);
+    EXPECT_NE(tjDecompress2(probe, jpeg.data(), (unsigned long)jpeg.size(), rgba.data(), 64, 256,
+                            48, TJPF_RGBA, 0),
+              0);
+    EXPECT_EQ(tjGetErrorCode(probe), TJERR_WARNING);
+    tjDestroy(probe);
+
+    EXPECT_EQ(LoadJpegScaled(Write("fatal.jpg", jpeg), 0, 0, nullptr), 0);
+    // The decompressor was replaced: a good file loads afterwards.
+    int64_t good = LoadJpegScaled(Write("good.jpg", MakeJpeg(64, 48)), 0, 0, nullptr);
+    EXPECT_NE(good, 0);
+    ReleaseImage(good);
 }
 
 TEST_F(LoadJpegTest, EveryTestFileAndRecoveryAfterTwelveBit) {
