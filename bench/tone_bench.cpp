@@ -71,7 +71,7 @@ void BM_LuminanceAndTone(benchmark::State &state) {
         state.PauseTiming();
         std::memcpy(pixels.data(), Source().data(), pixels.size());
         state.ResumeTiming();
-        LuminanceAndTone(pixels.data(), Pitch, Height, FormatRgbx, 12);
+        LuminanceAndTone(pixels.data(), Pitch, Height, LayoutRgba, 12);
         benchmark::ClobberMemory();
     }
     ReportPixels(state);
@@ -82,7 +82,7 @@ void BM_ComputeLuminance(benchmark::State &state) {
     const std::vector<uint8_t> &pixels = Source();
     std::vector<uint16_t> luminance(size_t(Width * Height));
     for (auto _ : state) {
-        ComputeLuminance(pixels.data(), luminance.data(), Pitch, Height, FormatRgbx);
+        ComputeLuminance(pixels.data(), luminance.data(), Pitch, Height, LayoutRgba);
         benchmark::ClobberMemory();
     }
     ReportPixels(state);
@@ -92,9 +92,9 @@ void BM_ApplyTone(benchmark::State &state) {
     Setup();
     std::vector<uint8_t> pixels = Source();
     std::vector<uint16_t> luminance(size_t(Width * Height));
-    ComputeLuminance(pixels.data(), luminance.data(), Pitch, Height, FormatRgbx);
+    ComputeLuminance(pixels.data(), luminance.data(), Pitch, Height, LayoutRgba);
     for (auto _ : state) {
-        ApplyTone(luminance.data(), pixels.data(), Pitch, Height, FormatRgbx, -12);
+        ApplyTone(luminance.data(), pixels.data(), Pitch, Height, LayoutRgba, -12);
         benchmark::ClobberMemory();
     }
     ReportPixels(state);

@@ -17,10 +17,6 @@ struct TurboFree {
     void operator()(unsigned char *buffer) const { tjFree(buffer); }
 };
 
-bool WriteAll(int64_t file, const unsigned char *bytes, size_t length) {
-    return length == 0 || WriteBytes(file, bytes, int64_t(length)) == int64_t(length);
-}
-
 // Compresses the image's drawing buffer in its own byte order and row direction.
 // Empty on failure (the compressor is then replaced: a failed compression may
 // leave it unusable).
@@ -78,14 +74,14 @@ int SaveJpeg(int64_t image, const String &path, int64_t quality, int orientation
     if (!file) return 0;
     bool written;
     if (orientation == 0) {
-        written = WriteAll(file, jpeg.get(), size);
+        written = WriteAllBytes(file, jpeg.get(), size);
     } else {
         unsigned char block[ExifOrientationBlockSize];
         BuildExifOrientationBlock(orientation, block);
         size_t split = ExifInsertOffset(jpeg.get(), size);
-        written = WriteAll(file, jpeg.get(), split) &&
-                  WriteAll(file, block, ExifOrientationBlockSize) &&
-                  WriteAll(file, jpeg.get() + split, size - split);
+        written = WriteAllBytes(file, jpeg.get(), split) &&
+                  WriteAllBytes(file, block, ExifOrientationBlockSize) &&
+                  WriteAllBytes(file, jpeg.get() + split, size - split);
     }
     // Success means every byte reached the file, so the close counts too.
     bool closed = CloseBinFile(file) != 0;

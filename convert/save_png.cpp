@@ -33,10 +33,6 @@ void PutBig32(unsigned char *p, uint32_t v) {
     p[3] = (unsigned char)v;
 }
 
-bool WriteAll(int64_t file, const void *bytes, size_t length) {
-    return length == 0 || WriteBytes(file, bytes, int64_t(length)) == int64_t(length);
-}
-
 // One row in R, G, B, A order behind its filter byte, each byte minus the same
 // byte of the pixel to its left (Sub). The two 4-byte layouts differ only in
 // whether the first and third bytes swap.
@@ -75,7 +71,7 @@ struct DeflateWriter {
         if (produced == 0) return true;
         crc = uint32_t(crc32(crc, out, uInt(produced)));
         total += produced;
-        return WriteAll(file, out, produced);
+        return WriteAllBytes(file, out, produced);
     }
 
     // Feeds one filtered row; deflate is called again while it fills the buffer.
@@ -120,7 +116,7 @@ bool WritePngHead(int64_t file, int64_t width, int64_t height) {
     PutBig32(ihdr + 21, uint32_t(crc32(0, ihdr + 4, 17)));
     PutBig32(head + 33, 0);
     std::memcpy(head + 37, "IDAT", 4);
-    return WriteAll(file, head, sizeof head);
+    return WriteAllBytes(file, head, sizeof head);
 }
 
 // The whole PNG of the current drawing output into the open `file`. Answers the
@@ -159,8 +155,8 @@ int64_t StreamCurrentTarget(int64_t file) {
     unsigned char crc[4], length[4];
     PutBig32(crc, writer->crc);
     PutBig32(length, uint32_t(writer->total));
-    if (!WriteAll(file, crc, 4) || !WriteAll(file, PngEnd, sizeof PngEnd)) return 0;
-    if (!SeekBinFile(file, IdatLengthOffset) || !WriteAll(file, length, 4)) return 0;
+    if (!WriteAllBytes(file, crc, 4) || !WriteAllBytes(file, PngEnd, sizeof PngEnd)) return 0;
+    if (!SeekBinFile(file, IdatLengthOffset) || !WriteAllBytes(file, length, 4)) return 0;
     return int64_t(writer->total);
 }
 

@@ -1,5 +1,7 @@
 #include "tone/jpeg_handles.h"
 
+#include "runtime/image/pixel_layout.h"
+
 tjhandle JpegDecompressor = nullptr;
 tjhandle JpegCompressor = nullptr;
 
@@ -29,8 +31,8 @@ int ReplaceJpegCompressor() {
 }
 
 int JpegPixelFormat(int64_t layout) {
-    if (layout & 0x20) return TJPF_RGBA;
-    if (layout & 0x08) return TJPF_RGB;
-    if (layout & 0x40) return TJPF_BGRA;
+    if (layout & LayoutRgba) return TJPF_RGBA;
+    if (layout & LayoutRgb) return TJPF_RGB;
+    if (layout & LayoutBgra) return TJPF_BGRA;
     return TJPF_BGR;
 }

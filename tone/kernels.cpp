@@ -10,10 +10,10 @@ namespace {
 template <int Bytes, int R, int G, int B> struct Layout {
     static constexpr int bytes = Bytes, r = R, g = G, b = B;
 };
-using LayoutRgbx = Layout<4, 0, 1, 2>;
-using LayoutRgb = Layout<3, 0, 1, 2>;
-using LayoutBgrx = Layout<4, 2, 1, 0>;
-using LayoutBgr = Layout<3, 2, 1, 0>;
+using BytesRgbx = Layout<4, 0, 1, 2>;
+using BytesRgb = Layout<3, 0, 1, 2>;
+using BytesBgrx = Layout<4, 2, 1, 0>;
+using BytesBgr = Layout<3, 2, 1, 0>;
 
 template <typename L> inline uint16_t PixelLuminance(const uint8_t *p) {
     const unsigned sum = unsigned(LumaWeightTables[0][p[L::r]]) + LumaWeightTables[1][p[L::g]] +
@@ -65,9 +65,9 @@ const uint32_t *ShiftedColours(int8_t shift) {
 enum PixelLayout { PixelRgbx, PixelRgb, PixelBgrx, PixelBgr };
 
 PixelLayout LayoutOf(int64_t format) {
-    if (format & FormatRgbx) return PixelRgbx;
-    if (format & FormatRgb) return PixelRgb;
-    if (format & FormatBgrx) return PixelBgrx;
+    if (format & LayoutRgba) return PixelRgbx;
+    if (format & LayoutRgb) return PixelRgb;
+    if (format & LayoutBgra) return PixelBgrx;
     return PixelBgr;
 }
 
@@ -82,16 +82,16 @@ int ComputeLuminance(const uint8_t *pixels, uint16_t *luminance, int64_t pitch, 
                      int64_t format) {
     switch (LayoutOf(format)) {
     case PixelRgbx:
-        LuminanceLoop<LayoutRgbx>(pixels, luminance, pitch, rows);
+        LuminanceLoop<BytesRgbx>(pixels, luminance, pitch, rows);
         break;
     case PixelRgb:
-        LuminanceLoop<LayoutRgb>(pixels, luminance, pitch, rows);
+        LuminanceLoop<BytesRgb>(pixels, luminance, pitch, rows);
         break;
     case PixelBgrx:
-        LuminanceLoop<LayoutBgrx>(pixels, luminance, pitch, rows);
+        LuminanceLoop<BytesBgrx>(pixels, luminance, pitch, rows);
         break;
     case PixelBgr:
-        LuminanceLoop<LayoutBgr>(pixels, luminance, pitch, rows);
+        LuminanceLoop<BytesBgr>(pixels, luminance, pitch, rows);
         break;
     }
     return 0;
@@ -102,16 +102,16 @@ int ApplyTone(const uint16_t *luminance, uint8_t *pixels, int64_t pitch, int64_t
     const uint32_t *colours = ShiftedColours(shift);
     switch (LayoutOf(format)) {
     case PixelRgbx:
-        ToneLoop<LayoutRgbx>(luminance, pixels, pitch, rows, colours);
+        ToneLoop<BytesRgbx>(luminance, pixels, pitch, rows, colours);
         break;
     case PixelRgb:
-        ToneLoop<LayoutRgb>(luminance, pixels, pitch, rows, colours);
+        ToneLoop<BytesRgb>(luminance, pixels, pitch, rows, colours);
         break;
     case PixelBgrx:
-        ToneLoop<LayoutBgrx>(luminance, pixels, pitch, rows, colours);
+        ToneLoop<BytesBgrx>(luminance, pixels, pitch, rows, colours);
         break;
     case PixelBgr:
-        ToneLoop<LayoutBgr>(luminance, pixels, pitch, rows, colours);
+        ToneLoop<BytesBgr>(luminance, pixels, pitch, rows, colours);
         break;
     }
     return 0;
@@ -121,16 +121,16 @@ int LuminanceAndTone(uint8_t *pixels, int64_t pitch, int64_t rows, int64_t forma
     const uint32_t *colours = ShiftedColours(shift);
     switch (LayoutOf(format)) {
     case PixelRgbx:
-        FusedLoop<LayoutRgbx>(pixels, pitch, rows, colours);
+        FusedLoop<BytesRgbx>(pixels, pitch, rows, colours);
         break;
     case PixelRgb:
-        FusedLoop<LayoutRgb>(pixels, pitch, rows, colours);
+        FusedLoop<BytesRgb>(pixels, pitch, rows, colours);
         break;
     case PixelBgrx:
-        FusedLoop<LayoutBgrx>(pixels, pitch, rows, colours);
+        FusedLoop<BytesBgrx>(pixels, pitch, rows, colours);
         break;
     case PixelBgr:
-        FusedLoop<LayoutBgr>(pixels, pitch, rows, colours);
+        FusedLoop<BytesBgr>(pixels, pitch, rows, colours);
         break;
     }
     return 0;

@@ -20,11 +20,9 @@
 // so nothing is read or written past the buffer. Each returns 0.
 #pragma once
 
-#include <cstdint>
+#include "runtime/image/pixel_layout.h"
 
-constexpr int64_t FormatRgbx = 0x20; // 4 bytes R, G, B, X
-constexpr int64_t FormatRgb = 0x08;  // 3 bytes R, G, B
-constexpr int64_t FormatBgrx = 0x40; // 4 bytes B, G, R, X; with none of these: 3 bytes B, G, R
+#include <cstdint>
 
 // Pixel slots in one row of `pitch` bytes for the layout `format` selects.
 int64_t LuminanceSlotsPerRow(int64_t pitch, int64_t format);

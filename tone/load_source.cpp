@@ -107,8 +107,12 @@ int64_t OrientUpright(int64_t image, int orientation) {
     }
     SetUprightTransform(orientation, double(W), double(H));
     PathMoveTo(0, 0);
-    PathDrawImage(image, 255);
+    int drawn = PathDrawImage(image, 255);
     ClosePathTarget();
     ReleaseImage(image);
+    if (!drawn) {
+        ReleaseImage(upright);
+        return 0;
+    }
     return upright;
 }

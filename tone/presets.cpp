@@ -6,7 +6,7 @@ namespace {
 constexpr GradientStop Rgb(uint32_t rrggbb) {
     return OpaqueBlack | ((rrggbb & 0xFF) << 16) | (rrggbb & 0xFF00) | ((rrggbb >> 16) & 0xFF);
 }
-constexpr GradientStop Unset = 0;
+constexpr GradientStop None = 0; // an unset stop
 
 constexpr TonePreset Preset(const char *name, GradientStop s0, GradientStop s1, GradientStop s2,
                             GradientStop s3, GradientStop s4, GradientStop s5, GradientStop s6,
@@ -21,15 +21,13 @@ constexpr TonePreset Preset(const char *name, GradientStop s0, GradientStop s1, 
 }
 
 constexpr TonePreset Separator() {
-    return Preset("-", Unset, Unset, Unset, Unset, Unset, Unset, Unset, Unset, Unset);
+    return Preset("-", None, None, None, None, None, None, None, None, None);
 }
 
 constexpr TonePreset UserSlot(char digit) {
     const char name[] = {'U', 's', 'e', 'r', ' ', 'p', 'r', 'e', 's', 'e', 't', ' ', digit, 0};
-    return Preset(name, Unset, Unset, Unset, Unset, Unset, Unset, Unset, Unset, Unset);
+    return Preset(name, None, None, None, None, None, None, None, None, None);
 }
-
-constexpr GradientStop None = Unset;
 
 } // namespace
 

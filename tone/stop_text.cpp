@@ -1,31 +1,15 @@
 #include "tone/stop_text.h"
 
+#include "runtime/base/numbers.h"
 #include "runtime/base/text.h"
 #include "tone/presets.h"
+
+#include <algorithm>
 
 namespace {
 
 const String HexMarker = u"0x";
 constexpr int HexDigits = 8;
-
-// 0..15 for a hexadecimal digit of either case, -1 for anything else.
-int DigitValue(char16_t c) {
-    if (c >= u'0' && c <= u'9') return c - u'0';
-    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-    return -1;
-}
-
-// Reads up to eight digits of text[from, end), stopping at the first non-digit.
-GradientStop ReadHex(const String &text, size_t from, size_t end) {
-    GradientStop value = 0;
-    for (size_t i = from; i < end && i < from + HexDigits; i++) {
-        const int digit = DigitValue(text[i]);
-        if (digit < 0) break;
-        value = value << 4 | GradientStop(digit);
-    }
-    return value;
-}
 
 } // namespace
 
@@ -51,7 +35,11 @@ int PasteStopsFromText(const String &text, ConfirmPaste confirm) {
     for (int k = 0; k < StopCount; k++) {
         const size_t digitsFrom = at + HexMarker.size();
         const size_t nextMarker = text.find(HexMarker, digitsFrom);
-        stops[k] = ReadHex(text, digitsFrom, nextMarker == String::npos ? text.size() : nextMarker);
+        const size_t pieceEnd = nextMarker == String::npos ? text.size() : nextMarker;
+        // Up to eight hexadecimal digits, reading stops at the first other unit.
+        const String digits =
+            text.substr(digitsFrom, std::min<size_t>(HexDigits, pieceEnd - digitsFrom));
+        stops[k] = GradientStop(ParseInteger(u"$" + digits));
         at = nextMarker;
     }
     for (int k = 0; k < StopCount; k++) CurrentStops[k] = stops[k];

@@ -39,6 +39,8 @@ int64_t WriteInt8(int64_t file, int64_t value);
 int64_t WriteInt32(int64_t file, int64_t value);
 int64_t WriteInt64(int64_t file, int64_t value);
 int64_t WriteBytes(int64_t file, const void *block, int64_t length);
+// 1 when all `length` bytes were written (nothing to write counts as written).
+int WriteAllBytes(int64_t file, const void *block, size_t length);
 // 0 for no file or when fewer than 4 bytes remain.
 int32_t ReadInt32(int64_t file);
 // Bytes read.

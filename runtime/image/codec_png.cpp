@@ -73,9 +73,14 @@ int PngCheck(DecodeState *state) {
     const bool transparent = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
     // The depth reported for the image follows the colour type once tRNS has
     // become an alpha channel: grey kinds and palettes without tRNS keep their
-    // bit depth, RGB is 24, anything with colour and alpha is 32.
+    // bit depth, RGB is 24, anything with colour and alpha is 32. Turning tRNS
+    // into alpha also widens grey below 8 bits to 8.
     int alphaType = colourType;
-    if (transparent && colourType == PNG_COLOR_TYPE_GRAY) alphaType = PNG_COLOR_TYPE_GRAY_ALPHA;
+    int greyDepth = bitDepth;
+    if (transparent && colourType == PNG_COLOR_TYPE_GRAY) {
+        alphaType = PNG_COLOR_TYPE_GRAY_ALPHA;
+        if (greyDepth < 8) greyDepth = 8;
+    }
     if (transparent && (colourType == PNG_COLOR_TYPE_RGB || colourType == PNG_COLOR_TYPE_PALETTE))
         alphaType = PNG_COLOR_TYPE_RGB_ALPHA;
     if (alphaType == PNG_COLOR_TYPE_RGB)
@@ -83,7 +88,7 @@ int PngCheck(DecodeState *state) {
     else if (alphaType == PNG_COLOR_TYPE_RGB_ALPHA)
         state->sourceDepth = 32;
     else
-        state->sourceDepth = bitDepth;
+        state->sourceDepth = greyDepth;
 
     if (transparent) png_set_tRNS_to_alpha(png);
     if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);

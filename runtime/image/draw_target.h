@@ -13,14 +13,9 @@
 // StartImageRuntime must have run.
 #pragma once
 
-#include <cstdint>
+#include "runtime/image/pixel_layout.h"
 
-// Pixel layout flags reported by TargetLayout.
-constexpr int64_t LayoutRgb = 0x08;
-constexpr int64_t LayoutBgr = 0x10;
-constexpr int64_t LayoutRgba = 0x20;
-constexpr int64_t LayoutBgra = 0x40;
-constexpr int64_t LayoutBottomUp = 0x8000;
+#include <cstdint>
 
 // Drawing mode flags for SetDrawMode (they may be combined; the first of 0x100,
 // 0x10, 0x20, 0x08, 0x02 that is set decides how a pixel is written).

@@ -31,7 +31,7 @@ void PathClip();
 // Draws `image` with its top-left corner at the cursor, upright in the current
 // coordinate system, at width x height (its own size when either is <= 0), with
 // opacity alpha / 255. Transforms that only turn by multiples of 90 degrees or
-// mirror copy pixels exactly.
-void PathDrawImage(int64_t image, int64_t alpha, double width = 0, double height = 0);
+// mirror copy pixels exactly. 1 when drawn, 0 without an open target or image.
+int PathDrawImage(int64_t image, int64_t alpha, double width = 0, double height = 0);
 // Finishes drawing and tells the image's platform view its pixels changed.
 void ClosePathTarget();

@@ -86,6 +86,8 @@ int64_t ImagePathTarget(int64_t image) {
 }
 
 int64_t OpenPathTarget(int64_t output) {
+    // Opening the target that is already open answers its context again.
+    if (output && Path.painter) return reinterpret_cast<int64_t>(Path.painter);
     ImageRecord *record = Path.prepared ? LookupImage(Path.image) : nullptr;
     if (!output || !record) {
         Path.Finish();
@@ -162,9 +164,9 @@ void PathClip() {
     Path.cursor = QPointF();
 }
 
-void PathDrawImage(int64_t image, int64_t alpha, double width, double height) {
+int PathDrawImage(int64_t image, int64_t alpha, double width, double height) {
     ImageRecord *record = LookupImage(image);
-    if (!Path.painter || !record) return;
+    if (!Path.painter || !record) return 0;
     // The const constructor makes a read-only view: drawing never writes the source.
     const QImage source(static_cast<const uchar *>(record->pixels), record->width, record->height,
                         qsizetype(record->width) * 4, QImage::Format_RGBA8888);
@@ -179,6 +181,7 @@ void PathDrawImage(int64_t image, int64_t alpha, double width, double height) {
     Path.painter->setOpacity(double(alpha) / 255.0);
     Path.painter->drawImage(place, source);
     Path.painter->restore();
+    return 1;
 }
 
 void ClosePathTarget() {

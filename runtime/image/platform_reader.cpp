@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QString>
 
+#include <mutex>
 #include <new>
 
 struct PlatformPicture {
@@ -18,11 +19,36 @@ namespace {
 // 16-bit-per-channel file of that size needs 8 bytes per pixel while decoding.
 constexpr int ReaderAllocationLimitMb = 8 * 1024 + 64;
 
+// Premultiplied R, G, B, A pixels to straight colour, in place. A fully
+// transparent pixel keeps colour 0.
+void UnpremultiplyRgba(unsigned char *pixels, int64_t width, int64_t height, int64_t pitch) {
+    for (int64_t y = 0; y < height; y++) {
+        unsigned char *p = pixels + y * pitch;
+        for (int64_t x = 0; x < width; x++, p += 4) {
+            unsigned a = p[3];
+            if (a == 255) continue;
+            if (a == 0) {
+                p[0] = p[1] = p[2] = 0;
+                continue;
+            }
+            for (int c = 0; c < 3; c++) {
+                unsigned v = (p[c] * 255u + a / 2) / a;
+                p[c] = (unsigned char)(v > 255 ? 255 : v);
+            }
+        }
+    }
+}
+
 } // namespace
 
 PlatformPicture *ReadPlatformPicture(const String &path) {
-    if (QImageReader::allocationLimit() < ReaderAllocationLimitMb)
-        QImageReader::setAllocationLimit(ReaderAllocationLimitMb);
+    // The limit is one process-wide setting: set it once, not from every
+    // thread that reads a picture.
+    static std::once_flag limitSet;
+    std::call_once(limitSet, [] {
+        if (QImageReader::allocationLimit() < ReaderAllocationLimitMb)
+            QImageReader::setAllocationLimit(ReaderAllocationLimitMb);
+    });
     QImageReader reader(QString::fromUtf16(path.data(), qsizetype(path.size())));
     // Orientation is the caller's business; the picture comes back as stored.
     reader.setAutoTransform(false);
@@ -39,9 +65,6 @@ int64_t PlatformPictureWidth(const PlatformPicture *picture) {
 }
 int64_t PlatformPictureHeight(const PlatformPicture *picture) {
     return picture->image.height();
-}
-bool PlatformPictureHasAlpha(const PlatformPicture *picture) {
-    return picture->image.hasAlphaChannel();
 }
 
 int DrawPlatformPicture(const PlatformPicture *picture, unsigned char *pixels, int64_t width,
@@ -69,22 +92,4 @@ int DrawPlatformPicture(const PlatformPicture *picture, unsigned char *pixels, i
 
 void FreePlatformPicture(PlatformPicture *picture) {
     delete picture;
-}
-
-void UnpremultiplyRgba(unsigned char *pixels, int64_t width, int64_t height, int64_t pitch) {
-    for (int64_t y = 0; y < height; y++) {
-        unsigned char *p = pixels + y * pitch;
-        for (int64_t x = 0; x < width; x++, p += 4) {
-            unsigned a = p[3];
-            if (a == 255) continue;
-            if (a == 0) {
-                p[0] = p[1] = p[2] = 0;
-                continue;
-            }
-            for (int c = 0; c < 3; c++) {
-                unsigned v = (p[c] * 255u + a / 2) / a;
-                p[c] = (unsigned char)(v > 255 ? 255 : v);
-            }
-        }
-    }
 }

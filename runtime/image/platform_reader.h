@@ -17,7 +17,6 @@ struct PlatformPicture; // a decoded picture, opaque outside the reader
 PlatformPicture *ReadPlatformPicture(const String &path);
 int64_t PlatformPictureWidth(const PlatformPicture *picture);
 int64_t PlatformPictureHeight(const PlatformPicture *picture);
-bool PlatformPictureHasAlpha(const PlatformPicture *picture);
 
 // Draws the whole picture smoothly scaled to width x height into 4-byte R, G, B, A
 // memory (`pitch` bytes per row, top row first), replacing what was there, and
@@ -26,7 +25,3 @@ int DrawPlatformPicture(const PlatformPicture *picture, unsigned char *pixels, i
                         int64_t height, int64_t pitch);
 
 void FreePlatformPicture(PlatformPicture *picture);
-
-// Premultiplied R, G, B, A pixels to straight colour, in place. A fully
-// transparent pixel keeps colour 0.
-void UnpremultiplyRgba(unsigned char *pixels, int64_t width, int64_t height, int64_t pitch);

@@ -217,7 +217,9 @@ TEST_F(SavePngTest, NamesCollisionsAndNoReplacing) {
 }
 
 TEST_F(SavePngTest, StopLeavesNoFile) {
-    int64_t image = NoiseImage(3000, 2000, 7);
+    // Noise barely compresses: writing this takes long enough (about a second)
+    // that the stopper below always sets the flag while rows are being written.
+    int64_t image = NoiseImage(4000, 3000, 7);
     RequestStop();
     EXPECT_EQ(SavePng(image, In("stopped.png")), 0);
     EXPECT_EQ(FileCount(), 0);

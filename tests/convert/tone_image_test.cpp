@@ -32,7 +32,7 @@ TEST(ToneImage, TonesEveryPixelAndKeepsAlpha) {
     }
     std::memcpy(expected.data(), TargetPixels(), expected.size());
     CloseDrawTarget();
-    LuminanceAndTone(expected.data(), w * 4, h, FormatRgbx, 12);
+    LuminanceAndTone(expected.data(), w * 4, h, LayoutRgba, 12);
 
     EXPECT_EQ(ToneImage(image, 12), 1);
     ASSERT_NE(OpenDrawTarget(ImageTarget(image)), 0);

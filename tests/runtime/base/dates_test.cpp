@@ -79,7 +79,7 @@ TEST(Dates, CurrentDateIsLocalWallClock) {
                                  local.tm_hour, local.tm_min, local.tm_sec);
     int64_t current = CurrentDate();
     EXPECT_GE(current, fields);
-    EXPECT_LE(current, fields + 2);
+    EXPECT_LE(current, fields + 5); // a loaded machine may pause between the two reads
     EXPECT_EQ(FormatDateMask(u"%yyyy%mm%dd%hh%ii%ss", current).size(), 14u);
 }
 

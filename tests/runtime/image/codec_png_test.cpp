@@ -290,6 +290,11 @@ TEST(PngCodec, PaletteWithTransparencyGreyOneBitAndSixteenBitRgb) {
     image = DecodeImageFromMemory(-1, greyAlpha.data(), int64_t(greyAlpha.size()));
     EXPECT_EQ(ImageBitDepth(image, -2), 8);
     ReleaseImage(image);
+    // 4-bit grey with tRNS: turning tRNS into alpha widens it to 8 bits.
+    Bytes greyTrns = ReadAll(Suite / "tbbn0g04.png");
+    image = DecodeImageFromMemory(-1, greyTrns.data(), int64_t(greyTrns.size()));
+    EXPECT_EQ(ImageBitDepth(image, -2), 8);
+    ReleaseImage(image);
     Bytes rgba = ReadAll(Suite / "basn6a16.png");
     image = DecodeImageFromMemory(-1, rgba.data(), int64_t(rgba.size()));
     EXPECT_EQ(ImageBitDepth(image, -2), 32);
