@@ -80,13 +80,18 @@ void RunBinding(const QueuedEvent &event) {
     if (FetchCount == fetches) Current = saved;
 }
 
+// The application that a post from another thread wakes; cleared under the
+// queue's lock before the application goes away, so a worker posting late
+// never reaches a deleted object.
+QCoreApplication *WakeTarget = nullptr;
+
 void WakeMainThread() {
-    QCoreApplication *app = QCoreApplication::instance();
-    if (!app) return;
+    std::lock_guard lock(QueueLock);
+    if (!WakeTarget) return;
     // A queued call is a posted Qt event: thread-safe, and it makes a blocked
     // processEvents on the main thread return.
     QMetaObject::invokeMethod(
-        app, [] {}, Qt::QueuedConnection);
+        WakeTarget, [] {}, Qt::QueuedConnection);
 }
 
 int Fetch(int64_t timeoutMs) {
@@ -168,6 +173,11 @@ bool CurrentEventMouse(int64_t gadget, int *x, int *y) {
     *x = Current.mouseX;
     *y = Current.mouseY;
     return true;
+}
+
+void SetWakeTarget(QCoreApplication *application) {
+    std::lock_guard lock(QueueLock);
+    WakeTarget = application;
 }
 
 void ReleaseQueuedEvents() {

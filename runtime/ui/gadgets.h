@@ -9,7 +9,9 @@
 // number, the assigned number for -1, 0 on failure (no current list, bad number).
 // Operations on a number that names no gadget do nothing and answer 0 or an empty
 // string. Programmatic changes (SetGadgetText, SetGadgetState, ...) never raise
-// gadget events; only the user's actions do. Main thread only.
+// gadget events; only the user's actions do. The exception is the keyboard focus:
+// FocusControl and hiding a focused gadget move it, and focus events 0x100 and
+// 0x200 follow wherever it goes. Main thread only.
 #pragma once
 
 #include "runtime/base/string_scratch.h"

@@ -7,6 +7,7 @@
 #include "runtime/base/object_table.h"
 #include "runtime/base/string_scratch.h"
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QPointer>
 #include <QString>
@@ -132,8 +133,12 @@ void RemoveApplicationMenu();
 void InstallToolkitFilter();
 void RemoveToolkitFilter();
 void ReleaseQueuedEvents();
+// The application that posts from other threads wake (nullptr: none any more).
+void SetWakeTarget(QCoreApplication *application);
 void ReleaseAllBindings();
 void ReleaseAllMenus();
+// Turns a request of the desktop session to quit into menu item -4.
+void RefuseQuitRequest();
 
 QString ToQString(const String &s);
 String FromQString(const QString &s);

@@ -12,8 +12,6 @@
 #include <QPlainTextEdit>
 #include <QTextEdit>
 
-void RefuseQuitRequest();
-
 namespace {
 
 bool IsTextField(const QWidget *widget) {

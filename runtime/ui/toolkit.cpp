@@ -39,6 +39,7 @@ int StartToolkit(int argc, char **argv) {
         if (!OwnApplication) return 0;
     }
     if (!qobject_cast<QApplication *>(QCoreApplication::instance())) return 0;
+    SetWakeTarget(QCoreApplication::instance());
     InstallCanvasResolver();
     InstallApplicationMenu();
     InstallToolkitFilter();
@@ -55,6 +56,7 @@ void EndToolkit() {
     RemoveToolkitFilter();
     RemoveApplicationMenu();
     SetCanvasResolver(nullptr, nullptr);
+    SetWakeTarget(nullptr);
     delete OwnApplication;
     OwnApplication = nullptr;
 }

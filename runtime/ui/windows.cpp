@@ -250,6 +250,12 @@ void CloseAppWindow(int64_t window) {
             CloseAppWindow(number);
         return;
     }
+    if (!ObjectLookup(WindowTable, window)) return;
+    // Child windows are Qt children of this window's widget and die with it, so
+    // their records go first rather than keep pointers to deleted widgets.
+    for (int64_t child : ObjectNumbersWhere(
+             WindowTable, [window](const WindowRecord &r) { return r.parent == window; }))
+        CloseAppWindow(child);
     WindowRecord *record = ObjectLookup(WindowTable, window);
     if (!record) return;
     bool wasActive = record->handle->isActiveWindow();

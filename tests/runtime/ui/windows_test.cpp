@@ -37,12 +37,17 @@ TEST(Windows, OpenAnswersHandleOrNumberAndCloseForgetsIt) {
     // A child window lives above its parent.
     EXPECT_EQ(Top(automatic)->parentWidget(), Top(0));
 
+    // Closing the parent closes the child with it: its widget dies with the
+    // parent's, so its number must not stay usable.
     CloseAppWindow(0);
     EXPECT_EQ(WindowExists(0), 0);
     EXPECT_EQ(WindowInnerWidth(0), 0);
     EXPECT_EQ(WindowCaption(0), u"");
-    CloseAppWindow(-1);
     EXPECT_EQ(WindowExists(automatic), 0);
+    EXPECT_EQ(PollEvent(), 0); // deferred deletes run; nothing refers to them
+    EXPECT_EQ(WindowInnerWidth(automatic), 0);
+    CloseAppWindow(automatic); // harmless
+    CloseAppWindow(-1);
     // Numbers that name nothing are harmless.
     SetWindowHidden(12345, 1);
     SetWindowSizeLimits(12345, 1, 1, 1, 1);
