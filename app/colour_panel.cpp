@@ -17,10 +17,7 @@ int SliderHeld = 0;
 
 namespace {
 
-constexpr int64_t PanelBackground = 0xE8E8E8;
-constexpr int64_t StripGrey = 0xB0B0B0;
 constexpr int64_t SelectionFrame = 0x9090F0;
-constexpr int StopPitch = 19; // a stop square and its gap, in pixels
 
 // The part of one 256-pixel sample row that lies inside the canvas: the sample
 // is placed at x0, y0 and may be clipped by a canvas smaller than it.

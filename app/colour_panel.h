@@ -14,6 +14,11 @@ constexpr int SampleLuminanceSlots = SampleWidth * SampleHeight + 1;
 
 constexpr int ToneShiftLimit = 116;
 
+// Colours of the panel (0xBBGGRR) and the stop strip's geometry.
+constexpr int64_t PanelBackground = 0xE8E8E8;
+constexpr int64_t StripGrey = 0xB0B0B0;
+constexpr int StopPitch = 19; // a stop square and its gap, in pixels
+
 // Luminance of the sample picture, row after row, 256 values a row; taken once
 // per sample picture by RedrawSample, then re-toned from here on every change.
 extern uint16_t SampleLuminance[SampleLuminanceSlots];

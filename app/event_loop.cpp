@@ -91,19 +91,23 @@ void RunQuitSequence() {
     // user's settings.
     SaveSettings();
     // The worker clears WorkerThread just before its final post, so the wait
-    // follows the thread itself until it has really ended: the runtime must not
-    // end under a post still in progress.
-    int64_t worker = WorkerThread.load();
-    if (!IsConversionRunning()) worker = 0;
-    if (!worker || !ThreadAlive(worker)) return;
-    OpenClosingBox();
-    while (ThreadAlive(worker)) {
-        // Bound handlers run inside the fetch. Status events still go to their
-        // handler so the texts and thumbnails they carry are released; menu,
-        // drop and close events are not acted on any more.
-        if (PollEvent() == EventJobStatus) HandleJobStatus();
-        JoinThreadFor(worker, QuitWaitSliceMs);
+    // follows the last worker's thread itself until it has really ended: the
+    // runtime must not end under a post still in progress.
+    int64_t worker = LastWorkerThread.load();
+    if (worker && ThreadAlive(worker)) {
+        OpenClosingBox();
+        while (ThreadAlive(worker)) {
+            // Bound handlers run inside the fetch. Status events still go to
+            // their handler so the texts and thumbnails they carry are released;
+            // menu, drop and close events are not acted on any more.
+            if (PollEvent() == EventJobStatus) HandleJobStatus();
+            JoinThreadFor(worker, QuitWaitSliceMs);
+        }
+        if (QuitWaitWindow) CloseAppWindow(QuitWaitWindow);
+        QuitWaitWindow = 0;
     }
-    if (QuitWaitWindow) CloseAppWindow(QuitWaitWindow);
-    QuitWaitWindow = 0;
+    // What the worker posted last is handed over too, so nothing it allocated
+    // stays behind in the queue.
+    while (int code = PollEvent())
+        if (code == EventJobStatus) HandleJobStatus();
 }

@@ -21,9 +21,6 @@
 
 namespace {
 
-constexpr int64_t PanelBackground = 0xE8E8E8;
-constexpr int64_t StripGrey = 0xB0B0B0;
-constexpr int StopPitch = 19;
 // The slider's centre (x of value 0) and the half-width of its dead zone.
 constexpr int SliderCentre = 122;
 constexpr int SliderDeadZone = 5;

@@ -12,7 +12,6 @@ namespace {
 
 constexpr int64_t LogText = 0x202020;
 constexpr int64_t LogBackground = 0xF8F8F8;
-constexpr int64_t PanelBackground = 0xE8E8E8;
 constexpr int64_t ThumbnailBackground = 0xF2F2F2;
 // Light red, green and blue behind the R, G and B fields (0xBBGGRR).
 constexpr int64_t RedFieldBackground = 0xC0C0FF;

@@ -115,7 +115,7 @@ int BuildMainWindow(int argc, char **argv) {
 
     SetWindowHidden(WindowMain, 0);
     ActivateWindow(WindowMain);
-    // The container takes no focus, so no text field starts focused.
+    // The colour panel takes the keyboard focus, so no text field starts with it.
     FocusControl(GadgetColourPanel);
     return WindowExists(WindowMain) ? 1 : 0;
 }
@@ -128,7 +128,11 @@ void EndRuntime() {
 }
 
 int StartUp(int argc, char **argv) {
-    BuildMainWindow(argc, argv);
+    // Without a main window there is nothing to wait for.
+    if (!BuildMainWindow(argc, argv)) {
+        EndRuntime();
+        return 1;
+    }
     RunEventLoop();
     EndRuntime();
     return 0;

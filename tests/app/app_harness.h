@@ -49,15 +49,6 @@ inline int PumpEvents() {
     return fetched;
 }
 
-// Keeps fetching events for about `ms` milliseconds, dispatching each.
-inline void PumpEventsFor(int ms) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        int code = WaitForEventFor(10);
-        if (code) DispatchEvent(code);
-    }
-}
-
 inline QWidget *WidgetOf(int64_t gadget) {
     return reinterpret_cast<QWidget *>(ControlPlatformHandle(gadget));
 }
@@ -91,25 +82,18 @@ inline int CanvasHeight(int64_t gadget) {
     return int(GetGadgetAttribute(gadget, CanvasAttributeHeight));
 }
 
-// A canvas's drawing area may start inside a frame; mouse positions the
-// application reads are drawing-area positions, so widget positions are shifted
-// by the frame width.
-inline QPoint CanvasPoint(int64_t gadget, int x, int y) {
-    QWidget *widget = WidgetOf(gadget);
-    int frame = (widget->width() - CanvasWidth(gadget)) / 2;
-    return QPoint(x + frame, y + frame);
-}
-
-// Delivers one mouse event to a canvas at drawing-area position x, y, straight
-// to its widget as Qt does for the widget holding the mouse (so positions
-// outside the canvas are possible, as in a drag), then dispatches what it raised.
+// Delivers one mouse event to a canvas at bitmap position x, y (the bitmap is the
+// gadget's whole area), straight to its widget as Qt does for the widget holding
+// the mouse (so positions outside the canvas are possible, as in a drag). Bound
+// handlers run as the event is queued; with `pump` the queue is then drained,
+// which also lets due timers fire.
 inline void SendMouse(int64_t gadget, QEvent::Type type, int x, int y, Qt::MouseButton button,
-                      Qt::MouseButtons held) {
+                      Qt::MouseButtons held, bool pump = true) {
     QWidget *widget = WidgetOf(gadget);
-    QPointF local(CanvasPoint(gadget, x, y));
+    QPointF local(x, y);
     QMouseEvent event(type, local, widget->mapToGlobal(local), button, held, Qt::NoModifier);
     QCoreApplication::sendEvent(widget, &event);
-    PumpEvents();
+    if (pump) PumpEvents();
 }
 
 inline void PressCanvas(int64_t gadget, int x, int y, Qt::MouseButton button = Qt::LeftButton) {
@@ -118,8 +102,9 @@ inline void PressCanvas(int64_t gadget, int x, int y, Qt::MouseButton button = Q
 inline void ReleaseCanvas(int64_t gadget, int x, int y, Qt::MouseButton button = Qt::LeftButton) {
     SendMouse(gadget, QEvent::MouseButtonRelease, x, y, button, Qt::NoButton);
 }
-inline void MoveOverCanvas(int64_t gadget, int x, int y, Qt::MouseButtons held = Qt::NoButton) {
-    SendMouse(gadget, QEvent::MouseMove, x, y, Qt::NoButton, held);
+inline void MoveOverCanvas(int64_t gadget, int x, int y, Qt::MouseButtons held = Qt::NoButton,
+                           bool pump = true) {
+    SendMouse(gadget, QEvent::MouseMove, x, y, Qt::NoButton, held, pump);
 }
 inline void ClickCanvas(int64_t gadget, int x, int y, Qt::MouseButton button = Qt::LeftButton) {
     PressCanvas(gadget, x, y, button);

@@ -1,5 +1,6 @@
 #include "app/event_loop.h"
 
+#include "app/job_status.h"
 #include "app/worker_state.h"
 #include "app_harness.h"
 #include "convert/stop_flag.h"
@@ -31,6 +32,14 @@ struct QuitProbe {
 } Probe;
 
 constexpr int64_t ProbeTimer = 77;
+
+// A worker in its last moments: it has already cleared WorkerThread, as the real
+// one does just before its final post, and posts that event a little later.
+void WorkerAfterItsLastFile(int64_t) {
+    WorkerThread.exchange(0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    PostAppEvent(EventJobStatus, -4, 0, EventJobStatus, 0);
+}
 
 void ProbeQuitWait() {
     Probe.ticks++;
@@ -84,7 +93,7 @@ TEST(EventLoop, QuitWithLiveWorkerShowsTheBoxUntilItEnds) {
     WorkerSawStop = 0;
     int64_t thread = SpawnThread(WorkerUntilStopped, 0);
     ASSERT_NE(thread, 0);
-    WorkerThread = thread;
+    NoteWorkerStarted(thread);
 
     BindWindowEvent(EventTimer, ProbeQuitWait, WindowMain, ProbeTimer);
     StartWindowTimer(WindowMain, ProbeTimer, 20);
@@ -105,6 +114,20 @@ TEST(EventLoop, QuitWithLiveWorkerShowsTheBoxUntilItEnds) {
     EXPECT_EQ(Probe.boxText, u"PLEASE WAIT WHILE CLOSING DOWN");
     EXPECT_EQ(Probe.mainDisabled, 1);
     WorkerThread = 0;
+    ClearStopRequest();
+}
+
+TEST(EventLoop, QuitWaitsForAWorkerThatAlreadyClearedItsHandle) {
+    EnsureMainWindow();
+    ClearStopRequest();
+    int64_t thread = SpawnThread(WorkerAfterItsLastFile, 0);
+    ASSERT_NE(thread, 0);
+    NoteWorkerStarted(thread);
+    while (WorkerThread.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    PostAppEvent(EventMenu, -1, MenuItemQuit, 0, 0);
+    RunEventLoop();
+    EXPECT_EQ(ThreadAlive(thread), 0) << "the loop returned while the worker was still posting";
+    EXPECT_EQ(PollEvent(), 0) << "the final post was handed over, not left in the queue";
     ClearStopRequest();
 }
 

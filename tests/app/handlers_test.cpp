@@ -208,8 +208,10 @@ TEST(Handlers, SliderRedrawsTheSampleOnTimerTicksWhileHeld) {
     std::vector<int64_t> atPress = CanvasSnapshot(GadgetSample);
     EXPECT_NE(atPress, atZero);
 
-    // Moving while held changes the value and the marker but not the sample.
-    MoveOverCanvas(GadgetShiftSlider, 30, 8, Qt::LeftButton);
+    // Moving while held changes the value and the marker but not the sample. The
+    // queue is not pumped here, so a tick of timer 30 cannot slip in before the
+    // snapshot however slow the machine is.
+    MoveOverCanvas(GadgetShiftSlider, 30, 8, Qt::LeftButton, false);
     EXPECT_EQ(ToneShift, -92);
     EXPECT_EQ(CanvasSnapshot(GadgetSample), atPress);
 

@@ -86,9 +86,14 @@ TEST(StartUp, FileDropsTakenByLogBannerAndSampleOnly) {
         EXPECT_EQ(DroppedFileList(), u"/tmp/a.jpg\n/tmp/b.png");
         EXPECT_EQ(DispatchEvent(code), 1);
     }
-    // Drops on the help and About buttons, or on the window itself, do nothing.
-    for (int64_t gadget : {GadgetHelpButton, GadgetAboutButton, GadgetColourPanel})
+    // Drops on the help and About buttons, or on the window itself, do nothing:
+    // Qt offers a drag to the widget under the pointer and then to its parents,
+    // so none of them up to the window may take drops.
+    for (int64_t gadget : {GadgetHelpButton, GadgetAboutButton, GadgetColourPanel}) {
         EXPECT_EQ(DeliverFileDrop(WindowMain, gadget, u"/tmp/a.jpg", 5, 5), 0) << gadget;
+        for (QWidget *w = WidgetOf(gadget); w; w = w->parentWidget())
+            EXPECT_FALSE(w->acceptDrops()) << "gadget " << gadget << " or a parent takes drops";
+    }
     EXPECT_EQ(DeliverFileDrop(WindowMain, -1, u"/tmp/a.jpg", 5, 5), 0);
     EXPECT_EQ(PumpEvents(), 0);
 }
