@@ -5,10 +5,10 @@
 #include "runtime/base/dates.h"
 #include "runtime/base/paths.h"
 #include "runtime/base/text.h"
+#include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -23,13 +23,9 @@ class OutputNameTest : public ::testing::Test {
     void SetUp() override {
         StartBaseRuntime();
         SaveClock = FixedClock;
-        char pattern[] = "/tmp/tintwell-names-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = std::string(pattern) + "/";
+        ASSERT_FALSE(folder.path.empty());
     }
-    void TearDown() override { std::filesystem::remove_all(folder); }
-    String In(const std::string &name) { return StringFromUtf8(folder + name); }
-    std::string folder;
+    TempFolder folder{"tintwell-names"};
 };
 
 String ForJpeg(const String &path) {
@@ -61,35 +57,33 @@ TEST_F(OutputNameTest, StampedNamesUseTheClock) {
 }
 
 TEST_F(OutputNameTest, CollisionsTakeTheStampThenFail) {
-    String first = In("pic.png"), second = In("pic.png"), third = In("pic.png");
+    String first = folder.In("pic.png"), second = folder.In("pic.png"),
+           third = folder.In("pic.png");
     int64_t a = CreateOutputFile(&first, u"png");
     ASSERT_NE(a, 0);
-    EXPECT_EQ(first, In("pic.png"));
+    EXPECT_EQ(first, folder.In("pic.png"));
     EXPECT_EQ(WriteBytes(a, "first", 5), 5);
     ASSERT_EQ(CloseBinFile(a), 1);
     int64_t b = CreateOutputFile(&second, u"png");
     ASSERT_NE(b, 0);
-    EXPECT_EQ(second, In("pic_20261207143540.png"));
+    EXPECT_EQ(second, folder.In("pic_20261207143540.png"));
     ASSERT_EQ(CloseBinFile(b), 1);
     // The same second again: both names are taken, nothing is created or replaced.
     EXPECT_EQ(CreateOutputFile(&third, u"png"), 0);
-    EXPECT_EQ(third, In("pic.png"));
-    EXPECT_EQ(PathSize(In("pic.png")), 5);
-    int files = 0;
-    for (auto &entry : std::filesystem::directory_iterator(folder))
-        files += entry.is_regular_file();
-    EXPECT_EQ(files, 2);
+    EXPECT_EQ(third, folder.In("pic.png"));
+    EXPECT_EQ(PathSize(folder.In("pic.png")), 5);
+    EXPECT_EQ(folder.FileCount(), 2);
 }
 
 TEST_F(OutputNameTest, AFolderInTheWayAlsoCountsAsTaken) {
-    std::filesystem::create_directory(folder + "taken.jpg");
-    String name = In("taken.jpg");
+    std::filesystem::create_directory(folder.path + "taken.jpg");
+    String name = folder.In("taken.jpg");
     int64_t file = CreateOutputFile(&name, u"jpg");
     ASSERT_NE(file, 0);
-    EXPECT_EQ(name, In("taken_20261207143540.jpg"));
+    EXPECT_EQ(name, folder.In("taken_20261207143540.jpg"));
     CloseBinFile(file);
     // No folder at all to write into.
-    String nowhere = In("missing/pic.png");
+    String nowhere = folder.In("missing/pic.png");
     EXPECT_EQ(CreateOutputFile(&nowhere, u"png"), 0);
 }
 

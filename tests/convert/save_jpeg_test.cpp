@@ -7,15 +7,14 @@
 #include "runtime/image/draw_target.h"
 #include "runtime/image/image_runtime.h"
 #include "runtime/image/images.h"
+#include "tests/support/temp_folder.h"
 #include "tone/jpeg_handles.h"
 #include "tone/load_jpeg.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <sys/resource.h>
 #include <vector>
@@ -37,9 +36,7 @@ class SaveJpegTest : public ::testing::Test {
     }
     void SetUp() override {
         SaveClock = FixedClock;
-        char pattern[] = "/tmp/tintwell-savejpeg-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = std::string(pattern) + "/";
+        ASSERT_FALSE(folder.path.empty());
         image = NewImage(-1, 160, 120, 24);
         ASSERT_NE(image, 0);
         ASSERT_NE(OpenDrawTarget(ImageTarget(image)), 0);
@@ -50,23 +47,9 @@ class SaveJpegTest : public ::testing::Test {
             }
         CloseDrawTarget();
     }
-    void TearDown() override {
-        ReleaseImage(image);
-        std::filesystem::remove_all(folder);
-    }
-    String In(const std::string &name) { return StringFromUtf8(folder + name); }
-    Bytes Read(const std::string &name) {
-        std::ifstream in(folder + name, std::ios::binary);
-        return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    }
-    int FileCount() {
-        int n = 0;
-        for (auto &entry : std::filesystem::directory_iterator(folder))
-            n += entry.is_regular_file();
-        return n;
-    }
+    void TearDown() override { ReleaseImage(image); }
 
-    std::string folder;
+    TempFolder folder{"tintwell-savejpeg"};
     int64_t image = 0;
 };
 
@@ -104,8 +87,8 @@ TEST(ExifOrientationBlock, InsertedBehindEveryLeadingApp0) {
 }
 
 TEST_F(SaveJpegTest, OrientationBlockFollowsSoiAndApp0AndReadsBack) {
-    ASSERT_EQ(SaveJpeg(image, In("turned.jpg"), 95, 6), 1);
-    Bytes file = Read("turned.jpg");
+    ASSERT_EQ(SaveJpeg(image, folder.In("turned.jpg"), 95, 6), 1);
+    Bytes file = folder.Read("turned.jpg");
     ASSERT_GT(file.size(), 100u);
     EXPECT_EQ(file[0], 0xFF);
     EXPECT_EQ(file[1], 0xD8);
@@ -130,42 +113,42 @@ TEST_F(SaveJpegTest, OrientationBlockFollowsSoiAndApp0AndReadsBack) {
 }
 
 TEST_F(SaveJpegTest, NoOrientationNoApp1) {
-    ASSERT_EQ(SaveJpeg(image, In("plain.jpeg"), 80, 0), 1);
-    Bytes file = Read("plain.jpeg");
+    ASSERT_EQ(SaveJpeg(image, folder.In("plain.jpeg"), 80, 0), 1);
+    Bytes file = folder.Read("plain.jpeg");
     for (int marker : HeaderMarkers(file)) EXPECT_NE(marker, 0xE1);
     EXPECT_EQ(ReadJpegOrientation(file.data(), file.size()), 0);
 }
 
 TEST_F(SaveJpegTest, NamesCollisionsAndTheThirdSaveFails) {
-    ASSERT_EQ(SaveJpeg(image, In("shot.png"), 95, 0), 1);
-    EXPECT_TRUE(std::filesystem::exists(folder + "shot_png.jpg"));
-    ASSERT_EQ(SaveJpeg(image, In("shot.png"), 95, 0), 1);
-    EXPECT_TRUE(std::filesystem::exists(folder + "shot_png_20261207143540.jpg"));
-    auto before = std::filesystem::file_size(folder + "shot_png.jpg");
-    EXPECT_EQ(SaveJpeg(image, In("shot.png"), 80, 0), 0);
-    EXPECT_EQ(FileCount(), 2);
-    EXPECT_EQ(std::filesystem::file_size(folder + "shot_png.jpg"), before);
+    ASSERT_EQ(SaveJpeg(image, folder.In("shot.png"), 95, 0), 1);
+    EXPECT_TRUE(std::filesystem::exists(folder.path + "shot_png.jpg"));
+    ASSERT_EQ(SaveJpeg(image, folder.In("shot.png"), 95, 0), 1);
+    EXPECT_TRUE(std::filesystem::exists(folder.path + "shot_png_20261207143540.jpg"));
+    auto before = std::filesystem::file_size(folder.path + "shot_png.jpg");
+    EXPECT_EQ(SaveJpeg(image, folder.In("shot.png"), 80, 0), 0);
+    EXPECT_EQ(folder.FileCount(), 2);
+    EXPECT_EQ(std::filesystem::file_size(folder.path + "shot_png.jpg"), before);
 
-    ASSERT_EQ(SaveJpeg(image, In("IMG_1.JPG"), 95, 0), 1);
-    ASSERT_EQ(SaveJpeg(image, In("IMG_1.JPG"), 95, 0), 1);
-    EXPECT_TRUE(std::filesystem::exists(folder + "IMG_1.JPG"));
-    EXPECT_TRUE(std::filesystem::exists(folder + "IMG_1_20261207143540.jpg"));
+    ASSERT_EQ(SaveJpeg(image, folder.In("IMG_1.JPG"), 95, 0), 1);
+    ASSERT_EQ(SaveJpeg(image, folder.In("IMG_1.JPG"), 95, 0), 1);
+    EXPECT_TRUE(std::filesystem::exists(folder.path + "IMG_1.JPG"));
+    EXPECT_TRUE(std::filesystem::exists(folder.path + "IMG_1_20261207143540.jpg"));
 }
 
 TEST_F(SaveJpegTest, QualityIsClampedAndFollowed) {
-    ASSERT_EQ(SaveJpeg(image, In("low.jpg"), -20, 0), 1);
-    ASSERT_EQ(SaveJpeg(image, In("high.jpg"), 500, 0), 1);
-    ASSERT_EQ(SaveJpeg(image, In("q1.jpg"), 1, 0), 1);
-    ASSERT_EQ(SaveJpeg(image, In("q100.jpg"), 100, 0), 1);
-    EXPECT_EQ(Read("low.jpg"), Read("q1.jpg"));
-    EXPECT_EQ(Read("high.jpg"), Read("q100.jpg"));
-    EXPECT_LT(Read("low.jpg").size(), Read("high.jpg").size());
+    ASSERT_EQ(SaveJpeg(image, folder.In("low.jpg"), -20, 0), 1);
+    ASSERT_EQ(SaveJpeg(image, folder.In("high.jpg"), 500, 0), 1);
+    ASSERT_EQ(SaveJpeg(image, folder.In("q1.jpg"), 1, 0), 1);
+    ASSERT_EQ(SaveJpeg(image, folder.In("q100.jpg"), 100, 0), 1);
+    EXPECT_EQ(folder.Read("low.jpg"), folder.Read("q1.jpg"));
+    EXPECT_EQ(folder.Read("high.jpg"), folder.Read("q100.jpg"));
+    EXPECT_LT(folder.Read("low.jpg").size(), folder.Read("high.jpg").size());
 }
 
 TEST_F(SaveJpegTest, FailuresLeaveNoFile) {
-    EXPECT_EQ(SaveJpeg(987654, In("none.jpg"), 95, 0), 0);
-    EXPECT_EQ(SaveJpeg(image, In("no/such/folder.jpg"), 95, 0), 0);
-    EXPECT_EQ(FileCount(), 0);
+    EXPECT_EQ(SaveJpeg(987654, folder.In("none.jpg"), 95, 0), 0);
+    EXPECT_EQ(SaveJpeg(image, folder.In("no/such/folder.jpg"), 95, 0), 0);
+    EXPECT_EQ(folder.FileCount(), 0);
 
     // A file-size limit makes the writes fail part way, as a full disk would.
     struct rlimit old;
@@ -174,14 +157,14 @@ TEST_F(SaveJpegTest, FailuresLeaveNoFile) {
     struct rlimit small = old;
     small.rlim_cur = 1000;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    int result = SaveJpeg(image, In("full.jpg"), 100, 6);
+    int result = SaveJpeg(image, folder.In("full.jpg"), 100, 6);
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(result, 0);
-    EXPECT_FALSE(std::filesystem::exists(folder + "full.jpg"));
-    EXPECT_EQ(FileCount(), 0);
+    EXPECT_FALSE(std::filesystem::exists(folder.path + "full.jpg"));
+    EXPECT_EQ(folder.FileCount(), 0);
     // And the compressor is still fine afterwards.
-    EXPECT_EQ(SaveJpeg(image, In("after.jpg"), 95, 0), 1);
+    EXPECT_EQ(SaveJpeg(image, folder.In("after.jpg"), 95, 0), 1);
 }
 
 } // namespace

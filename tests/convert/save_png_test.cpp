@@ -9,6 +9,7 @@
 #include "runtime/image/draw_target.h"
 #include "runtime/image/image_runtime.h"
 #include "runtime/image/images.h"
+#include "tests/support/temp_folder.h"
 
 #include <QImage>
 #include <gtest/gtest.h>
@@ -16,7 +17,6 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -48,26 +48,10 @@ class SavePngTest : public ::testing::Test {
     void SetUp() override {
         SaveClock = FixedClock;
         ClearStopRequest();
-        char pattern[] = "/tmp/tintwell-savepng-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = std::string(pattern) + "/";
+        ASSERT_FALSE(folder.path.empty());
     }
-    void TearDown() override {
-        ClearStopRequest();
-        std::filesystem::remove_all(folder);
-    }
-    String In(const std::string &name) { return StringFromUtf8(folder + name); }
-    Bytes Read(const std::string &name) {
-        std::ifstream in(folder + name, std::ios::binary);
-        return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    }
-    int FileCount() {
-        int n = 0;
-        for (auto &entry : std::filesystem::directory_iterator(folder))
-            n += entry.is_regular_file();
-        return n;
-    }
-    std::string folder;
+    void TearDown() override { ClearStopRequest(); }
+    TempFolder folder{"tintwell-savepng"};
 };
 
 // An image of pseudo-random pixels (alpha included): little for deflate to find.
@@ -138,9 +122,9 @@ TEST_F(SavePngTest, OnePixelExactBytesAndDecodesBack) {
     std::memcpy(TargetPixels(), pixel, 4);
     CloseDrawTarget();
 
-    int64_t length = WritePngRgba(image, In("one.png"));
+    int64_t length = WritePngRgba(image, folder.In("one.png"));
     ASSERT_GT(length, 0);
-    Bytes png = Read("one.png");
+    Bytes png = folder.Read("one.png");
     const Bytes head = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00,
                         0x0D, 'I',  'H',  'D',  'R',  0x00, 0x00, 0x00, 0x01, 0x00, 0x00,
                         0x00, 0x01, 0x08, 0x06, 0x00, 0x00, 0x00, 0x1F, 0x15, 0xC4, 0x89};
@@ -167,7 +151,7 @@ TEST_F(SavePngTest, OnePixelExactBytesAndDecodesBack) {
     ReleaseImage(decoded);
     // Qt's reader.
     QImage qt;
-    ASSERT_TRUE(qt.load(QString::fromStdString(folder + "one.png")));
+    ASSERT_TRUE(qt.load(QString::fromStdString(folder.path + "one.png")));
     qt = qt.convertToFormat(QImage::Format_RGBA8888);
     EXPECT_EQ(Bytes(qt.constBits(), qt.constBits() + 4), Bytes(pixel, pixel + 4));
     ReleaseImage(image);
@@ -176,8 +160,8 @@ TEST_F(SavePngTest, OnePixelExactBytesAndDecodesBack) {
 TEST_F(SavePngTest, ByteForByteWithSeveralOutputBuffers) {
     // 700 x 300 of noise deflates to well over the 64 KiB output buffer.
     int64_t image = NoiseImage(700, 300, 12345);
-    int64_t length = WritePngRgba(image, In("noise.png"));
-    Bytes png = Read("noise.png");
+    int64_t length = WritePngRgba(image, folder.In("noise.png"));
+    Bytes png = folder.Read("noise.png");
     Bytes reference = ReferencePng(image);
     EXPECT_GT(length, 65536);
     EXPECT_EQ(png.size(), reference.size());
@@ -197,22 +181,22 @@ TEST_F(SavePngTest, ByteForByteWithSeveralOutputBuffers) {
 
 TEST_F(SavePngTest, NamesCollisionsAndNoReplacing) {
     int64_t image = NoiseImage(8, 8, 1);
-    ASSERT_EQ(SavePng(image, In("scan.tif")), 1);
-    ASSERT_EQ(SavePng(image, In("scan.tif")), 1);
-    EXPECT_EQ(SavePng(image, In("scan.tif")), 0);
-    EXPECT_TRUE(std::filesystem::exists(folder + "scan_tif.png"));
-    EXPECT_TRUE(std::filesystem::exists(folder + "scan_tif_20261207143540.png"));
-    ASSERT_EQ(SavePng(image, In("icon.PNG")), 1);
-    EXPECT_TRUE(std::filesystem::exists(folder + "icon.PNG"));
-    ASSERT_EQ(SavePng(image, In("noext")), 1);
-    EXPECT_TRUE(std::filesystem::exists(folder + "noext_.png"));
-    ASSERT_EQ(SavePng(image, In("a.b.c.tif")), 1);
-    EXPECT_TRUE(std::filesystem::exists(folder + "a.b.c_tif.png"));
-    EXPECT_EQ(FileCount(), 5);
+    ASSERT_EQ(SavePng(image, folder.In("scan.tif")), 1);
+    ASSERT_EQ(SavePng(image, folder.In("scan.tif")), 1);
+    EXPECT_EQ(SavePng(image, folder.In("scan.tif")), 0);
+    EXPECT_TRUE(std::filesystem::exists(folder.path + "scan_tif.png"));
+    EXPECT_TRUE(std::filesystem::exists(folder.path + "scan_tif_20261207143540.png"));
+    ASSERT_EQ(SavePng(image, folder.In("icon.PNG")), 1);
+    EXPECT_TRUE(std::filesystem::exists(folder.path + "icon.PNG"));
+    ASSERT_EQ(SavePng(image, folder.In("noext")), 1);
+    EXPECT_TRUE(std::filesystem::exists(folder.path + "noext_.png"));
+    ASSERT_EQ(SavePng(image, folder.In("a.b.c.tif")), 1);
+    EXPECT_TRUE(std::filesystem::exists(folder.path + "a.b.c_tif.png"));
+    EXPECT_EQ(folder.FileCount(), 5);
     // WritePngRgba itself never replaces a file either.
-    std::ofstream(folder + "keep.png") << "keep";
-    EXPECT_EQ(WritePngRgba(image, In("keep.png")), 0);
-    EXPECT_EQ(Read("keep.png"), Bytes({'k', 'e', 'e', 'p'}));
+    std::ofstream(folder.path + "keep.png") << "keep";
+    EXPECT_EQ(WritePngRgba(image, folder.In("keep.png")), 0);
+    EXPECT_EQ(folder.Read("keep.png"), Bytes({'k', 'e', 'e', 'p'}));
     ReleaseImage(image);
 }
 
@@ -221,37 +205,37 @@ TEST_F(SavePngTest, StopLeavesNoFile) {
     // that the stopper below always sets the flag while rows are being written.
     int64_t image = NoiseImage(4000, 3000, 7);
     RequestStop();
-    EXPECT_EQ(SavePng(image, In("stopped.png")), 0);
-    EXPECT_EQ(FileCount(), 0);
+    EXPECT_EQ(SavePng(image, folder.In("stopped.png")), 0);
+    EXPECT_EQ(folder.FileCount(), 0);
     ClearStopRequest();
 
     // A stop that arrives while the rows are being written.
     std::atomic<bool> done{false};
     std::thread stopper([&] {
-        while (!done && !std::filesystem::exists(folder + "late.png"))
+        while (!done && !std::filesystem::exists(folder.path + "late.png"))
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         RequestStop();
     });
-    int result = SavePng(image, In("late.png"));
+    int result = SavePng(image, folder.In("late.png"));
     done = true;
     stopper.join();
     EXPECT_EQ(result, 0);
-    EXPECT_FALSE(std::filesystem::exists(folder + "late.png"));
+    EXPECT_FALSE(std::filesystem::exists(folder.path + "late.png"));
     ReleaseImage(image);
 }
 
 TEST_F(SavePngTest, WriteFailuresReportZeroAndLeaveNoFile) {
     int64_t image = NoiseImage(400, 300, 3);
-    EXPECT_EQ(SavePng(987654, In("none.png")), 0);
-    EXPECT_EQ(WritePngRgba(987654, In("none.png")), 0);
-    EXPECT_EQ(SavePng(image, In("no/such/folder.png")), 0);
-    EXPECT_EQ(FileCount(), 0);
+    EXPECT_EQ(SavePng(987654, folder.In("none.png")), 0);
+    EXPECT_EQ(WritePngRgba(987654, folder.In("none.png")), 0);
+    EXPECT_EQ(SavePng(image, folder.In("no/such/folder.png")), 0);
+    EXPECT_EQ(folder.FileCount(), 0);
 
     // A file-size limit makes a write fail part way, as a full disk would: once in
     // the rows and once at the very end (only the closing chunk is refused).
-    int64_t full = WritePngRgba(image, In("size.png"));
+    int64_t full = WritePngRgba(image, folder.In("size.png"));
     ASSERT_GT(full, 0);
-    ASSERT_TRUE(std::filesystem::remove(folder + "size.png"));
+    ASSERT_TRUE(std::filesystem::remove(folder.path + "size.png"));
     struct rlimit old;
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
     auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -261,14 +245,14 @@ TEST_F(SavePngTest, WriteFailuresReportZeroAndLeaveNoFile) {
         struct rlimit small = old;
         small.rlim_cur = limits[i];
         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-        results[i] = SavePng(image, In("full.png"));
+        results[i] = SavePng(image, folder.In("full.png"));
         setrlimit(RLIMIT_FSIZE, &old);
     }
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(results[0], 0);
     EXPECT_EQ(results[1], 0);
-    EXPECT_EQ(FileCount(), 0);
-    EXPECT_EQ(SavePng(image, In("after.png")), 1);
+    EXPECT_EQ(folder.FileCount(), 0);
+    EXPECT_EQ(SavePng(image, folder.In("after.png")), 1);
     ReleaseImage(image);
 }
 

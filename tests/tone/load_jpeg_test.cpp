@@ -5,13 +5,14 @@
 #include "runtime/image/draw_target.h"
 #include "runtime/image/image_runtime.h"
 #include "runtime/image/images.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/test_jpeg.h"
 #include "tone/jpeg_handles.h"
 #include "tone/load_source.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -30,21 +31,16 @@ class LoadJpegTest : public ::testing::Test {
         RegisterPngCodec();
         ASSERT_EQ(StartJpegHandles(), 1);
     }
-    void SetUp() override {
-        char pattern[] = "/tmp/tintwell-loadjpeg-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(folder); }
+    void SetUp() override { ASSERT_FALSE(folder.path.empty()); }
 
     String Write(const std::string &name, const Bytes &bytes) {
-        std::string path = folder + "/" + name;
+        std::string path = folder.path + name;
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
         return StringFromUtf8(path);
     }
 
-    std::string folder;
+    TempFolder folder{"tintwell-loadjpeg"};
 };
 
 // A w x h JPEG of a smooth colour ramp, made with the same library the loader uses.
@@ -57,15 +53,8 @@ Bytes MakeJpeg(int w, int h, int quality = 90, int flags = 0) {
             p[1] = (unsigned char)(y * 255 / (h > 1 ? h - 1 : 1));
             p[2] = 96;
         }
-    tjhandle handle = tjInitCompress();
-    unsigned char *jpeg = nullptr;
-    unsigned long size = 0;
-    EXPECT_EQ(tjCompress2(handle, rgb.data(), w, w * 3, h, TJPF_RGB, &jpeg, &size, TJSAMP_420,
-                          quality, flags),
-              0);
-    Bytes out(jpeg, jpeg + size);
-    tjFree(jpeg);
-    tjDestroy(handle);
+    Bytes out = EncodeTestJpeg(rgb.data(), w, h, TJSAMP_420, quality, flags);
+    EXPECT_FALSE(out.empty());
     return out;
 }
 
@@ -301,7 +290,7 @@ TEST_F(LoadJpegTest, RefusesWhatIsNotAJpeg) {
     Bytes png = {0x89, 'P', 'N', 'G'};
     png.resize(200, 0);
     EXPECT_EQ(Load(Write("png.jpg", png), 0, 0).image, 0);
-    EXPECT_EQ(Load(StringFromUtf8(folder + "/missing.jpg"), 0, 0).image, 0);
+    EXPECT_EQ(Load(folder.In("missing.jpg"), 0, 0).image, 0);
     // A header TurboJPEG cannot parse.
     Bytes junk = {0xFF, 0xD8, 0xFF, 0xE0};
     junk.resize(200, 0x11);

@@ -6,6 +6,8 @@
 #include "runtime/image/draw_target.h"
 #include "runtime/image/image_runtime.h"
 #include "runtime/image/images.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/test_jpeg.h"
 #include "tone/jpeg_handles.h"
 
 #include <gtest/gtest.h>
@@ -26,15 +28,9 @@ class LoadSourceTest : public ::testing::Test {
         RegisterPngCodec();
         ASSERT_EQ(StartJpegHandles(), 1);
     }
-    void SetUp() override {
-        char pattern[] = "/tmp/tintwell-loadsource-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(folder); }
-    String PathOf(const std::string &name) { return StringFromUtf8(folder + "/" + name); }
+    void SetUp() override { ASSERT_FALSE(folder.path.empty()); }
 
-    std::string folder;
+    TempFolder folder{"tintwell-loadsource"};
 };
 
 // A new image whose pixel (x, y) is `colour(x, y)` (R, G, B, A bytes).
@@ -121,7 +117,7 @@ TEST_F(LoadSourceTest, PngGoesToThePlatformReaderWithStraightAlpha) {
         return alpha << 24 | uint32_t(200 - y) | 100u << 8 | 50u << 16;
     };
     int64_t source = PatternImage(3, 4, colour);
-    String path = PathOf("alpha.png");
+    String path = folder.In("alpha.png");
     ASSERT_NE(EncodeImageFile(source, path, FormatPng, 7, 32), 0);
     ReleaseImage(source);
 
@@ -156,8 +152,8 @@ TEST_F(LoadSourceTest, PlatformSizingRoundsHalvesAwayFromZeroAndKeepsOnePixel) {
     };
     for (const Case &c : cases) {
         int64_t source = PatternImage(c.w, c.h, grey);
-        String path = PathOf("grey.png");
-        std::filesystem::remove(folder + "/grey.png");
+        String path = folder.In("grey.png");
+        std::filesystem::remove(folder.path + "grey.png");
         ASSERT_NE(EncodeImageFile(source, path, FormatPng, 7, 24), 0);
         ReleaseImage(source);
         int64_t image = LoadImageViaPlatform(path, c.maxWidth, c.maxHeight);
@@ -172,28 +168,22 @@ TEST_F(LoadSourceTest, PlatformSizingRoundsHalvesAwayFromZeroAndKeepsOnePixel) {
 TEST_F(LoadSourceTest, JpegLoaderFirstThenPlatform) {
     // A JPEG named .png still goes through the JPEG loader (content decides).
     std::vector<unsigned char> rgb(64 * 32 * 3, 90);
-    tjhandle handle = tjInitCompress();
-    unsigned char *jpeg = nullptr;
-    unsigned long size = 0;
-    ASSERT_EQ(
-        tjCompress2(handle, rgb.data(), 64, 64 * 3, 32, TJPF_RGB, &jpeg, &size, TJSAMP_444, 90, 0),
-        0);
-    std::ofstream(folder + "/shot.png", std::ios::binary)
-        .write((const char *)jpeg, std::streamsize(size));
-    tjFree(jpeg);
-    tjDestroy(handle);
-    LoadedImage loaded = LoadSourceImage(PathOf("shot.png"), 32, 32);
+    std::vector<unsigned char> jpeg = EncodeTestJpeg(rgb.data(), 64, 32, TJSAMP_444, 90);
+    ASSERT_FALSE(jpeg.empty());
+    std::ofstream(folder.path + "shot.png", std::ios::binary)
+        .write((const char *)jpeg.data(), std::streamsize(jpeg.size()));
+    LoadedImage loaded = LoadSourceImage(folder.In("shot.png"), 32, 32);
     ASSERT_NE(loaded.image, 0);
     EXPECT_TRUE(loaded.fromJpeg);
     EXPECT_EQ(ImagePixelWidth(loaded.image), 32);
     EXPECT_EQ(ImagePixelHeight(loaded.image), 16);
     ReleaseImage(loaded.image);
     // Not a picture at all: both fail, nothing comes back.
-    std::ofstream(folder + "/notes.txt") << std::string(500, 'x');
-    loaded = LoadSourceImage(PathOf("notes.txt"), 0, 0);
+    std::ofstream(folder.path + "notes.txt") << std::string(500, 'x');
+    loaded = LoadSourceImage(folder.In("notes.txt"), 0, 0);
     EXPECT_EQ(loaded.image, 0);
     EXPECT_FALSE(loaded.fromJpeg);
-    EXPECT_EQ(LoadImageViaPlatform(PathOf("missing.png"), 0, 0), 0);
+    EXPECT_EQ(LoadImageViaPlatform(folder.In("missing.png"), 0, 0), 0);
 }
 
 TEST_F(LoadSourceTest, PngSuiteAgreesWithTheRuntimeDecoder) {
@@ -237,23 +227,17 @@ TEST_F(LoadSourceTest, PngSuiteAgreesWithTheRuntimeDecoder) {
 TEST_F(LoadSourceTest, PlatformReaderIgnoresExifOrientation) {
     // A 64 x 32 JPEG marked "turn 90 degrees" read by the platform: as stored.
     std::vector<unsigned char> rgb(64 * 32 * 3, 150);
-    tjhandle handle = tjInitCompress();
-    unsigned char *jpeg = nullptr;
-    unsigned long size = 0;
-    ASSERT_EQ(
-        tjCompress2(handle, rgb.data(), 64, 64 * 3, 32, TJPF_RGB, &jpeg, &size, TJSAMP_444, 90, 0),
-        0);
+    std::vector<unsigned char> jpeg = EncodeTestJpeg(rgb.data(), 64, 32, TJSAMP_444, 90);
+    ASSERT_FALSE(jpeg.empty());
     const unsigned char exif[36] = {
         0xFF, 0xE1, 0x00, 0x22, 'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 0x2A, 0, 8, 0, 0, 0,
         1,    0,    0x12, 0x01, 3,   0,   1,   0,   0, 0, 6,   0,   0,    0, 0, 0, 0, 0};
-    std::ofstream out(folder + "/turned.jpg", std::ios::binary);
-    out.write((const char *)jpeg, 2);
+    std::ofstream out(folder.path + "turned.jpg", std::ios::binary);
+    out.write((const char *)jpeg.data(), 2);
     out.write((const char *)exif, 36);
-    out.write((const char *)jpeg + 2, std::streamsize(size - 2));
+    out.write((const char *)jpeg.data() + 2, std::streamsize(jpeg.size() - 2));
     out.close();
-    tjFree(jpeg);
-    tjDestroy(handle);
-    int64_t image = LoadImageViaPlatform(PathOf("turned.jpg"), 0, 0);
+    int64_t image = LoadImageViaPlatform(folder.In("turned.jpg"), 0, 0);
     ASSERT_NE(image, 0);
     EXPECT_EQ(ImagePixelWidth(image), 64);
     EXPECT_EQ(ImagePixelHeight(image), 32);
@@ -264,7 +248,7 @@ TEST_F(LoadSourceTest, PicturesAboveQtsDefaultAllocationLimitLoad) {
     // 8300 x 8200 x 4 bytes is more than the 128 MB Qt 6.4 refuses by default.
     int64_t big = NewImage(-1, 8300, 8200, 24, PackRgb(10, 120, 230));
     ASSERT_NE(big, 0);
-    String path = PathOf("big.png");
+    String path = folder.In("big.png");
     ASSERT_NE(EncodeImageFile(big, path, FormatPng, 7, 24), 0);
     ReleaseImage(big);
     int64_t image = LoadImageViaPlatform(path, 830, 0);

@@ -3,6 +3,7 @@
 #include "runtime/base/bin_file.h"
 #include "runtime/base/paths.h"
 #include "runtime/base/text.h"
+#include "tests/support/temp_folder.h"
 
 #include <clocale>
 #include <cstdlib>
@@ -15,15 +16,14 @@ TEST(BaseRuntime, StartTakesLocaleAndEndClosesFiles) {
     StartBaseRuntime();
     EXPECT_EQ(TextLower(u"ÉTÉ"), u"été"); // case mapping follows the environment's locale
 
-    char pattern[] = "/tmp/tintwell-runtime-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    String path = StringFromUtf8(pattern) + u"/open.bin";
+    TempFolder folder("tintwell-runtime");
+    ASSERT_FALSE(folder.path.empty());
+    String path = folder.In("open.bin");
     ASSERT_NE(CreateBinFile(3, path), 0);
     EXPECT_EQ(WriteInt32(3, 99), 4);
     EndBaseRuntime();
     EXPECT_EQ(PathSize(path), 4);
     EXPECT_EQ(BinFileLength(3), -1);
-    std::system((std::string("rm -rf ") + pattern).c_str());
 }
 
 TEST(BaseRuntime, ProgramFolderBecomesWorkingDirectory) {

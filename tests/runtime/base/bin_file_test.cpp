@@ -2,8 +2,8 @@
 
 #include "runtime/base/paths.h"
 #include "runtime/base/text.h"
+#include "tests/support/temp_folder.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
@@ -12,16 +12,6 @@
 #include <vector>
 
 namespace {
-
-struct TempFolder {
-    std::string path;
-    TempFolder() {
-        char pattern[] = "/tmp/tintwell-files-XXXXXX";
-        if (mkdtemp(pattern)) path = std::string(pattern) + "/";
-    }
-    ~TempFolder() { std::system(("rm -rf '" + path + "'").c_str()); }
-    String operator/(const char *name) const { return StringFromUtf8(path + name); }
-};
 
 std::string Contents(const String &path) {
     std::ifstream in(Utf8Of(path), std::ios::binary);
@@ -37,8 +27,8 @@ std::vector<unsigned char> Pattern(size_t n, unsigned seed) {
 } // namespace
 
 TEST(BinFile, IntegersAreLittleEndian) {
-    TempFolder folder;
-    String path = folder / "ints.bin";
+    TempFolder folder("tintwell-files");
+    String path = folder.In("ints.bin");
     ASSERT_NE(CreateBinFile(0, path), 0);
     EXPECT_EQ(WriteInt8(0, 0x1FF), 1);
     EXPECT_EQ(WriteInt32(0, 0x11223344), 4);
@@ -69,8 +59,8 @@ TEST(BinFile, IntegersAreLittleEndian) {
 }
 
 TEST(BinFile, BufferingAcrossSeeksAndTruncation) {
-    TempFolder folder;
-    String path = folder / "seek.bin";
+    TempFolder folder("tintwell-files");
+    String path = folder.In("seek.bin");
     int64_t f = CreateBinFile(-1, path);
     ASSERT_NE(f, 0);
     std::vector<unsigned char> a = Pattern(3000, 1), b = Pattern(3000, 2);
@@ -103,8 +93,8 @@ TEST(BinFile, BufferingAcrossSeeksAndTruncation) {
 }
 
 TEST(BinFile, WholeBufferWritesAndReadsAcrossTheBoundary) {
-    TempFolder folder;
-    String path = folder / "big.bin";
+    TempFolder folder("tintwell-files");
+    String path = folder.In("big.bin");
     ASSERT_NE(CreateBinFile(2, path), 0);
     std::vector<unsigned char> head = Pattern(10, 3), exact = Pattern(4096, 4),
                                tail = Pattern(500, 5);
@@ -135,8 +125,8 @@ TEST(BinFile, WholeBufferWritesAndReadsAcrossTheBoundary) {
 }
 
 TEST(BinFile, UnbufferedWritesGoStraightOut) {
-    TempFolder folder;
-    String path = folder / "direct.bin";
+    TempFolder folder("tintwell-files");
+    String path = folder.In("direct.bin");
     ASSERT_NE(CreateBinFile(0, path, BinFileUnbuffered), 0);
     EXPECT_EQ(WriteInt32(0, 7), 4);
     EXPECT_EQ(PathSize(path), 4);
@@ -146,8 +136,8 @@ TEST(BinFile, UnbufferedWritesGoStraightOut) {
 }
 
 TEST(BinFile, OpenModesAndExclusiveCreate) {
-    TempFolder folder;
-    String path = folder / "modes.bin";
+    TempFolder folder("tintwell-files");
+    String path = folder.In("modes.bin");
     EXPECT_EQ(OpenBinFileForReading(0, path), 0); // missing
     EXPECT_EQ(PathSize(path), -1);
     ASSERT_NE(OpenBinFile(0, path), 0); // created
@@ -159,10 +149,10 @@ TEST(BinFile, OpenModesAndExclusiveCreate) {
 
     EXPECT_EQ(CreateBinFileExclusive(0, path), 0);
     EXPECT_EQ(Contents(path).size(), 4u); // the existing file is untouched
-    String dangling = folder / "dangling.bin";
+    String dangling = folder.In("dangling.bin");
     ASSERT_EQ(symlink("/nonexistent/target", Utf8Of(dangling).c_str()), 0);
     EXPECT_EQ(CreateBinFileExclusive(0, dangling), 0);
-    String fresh = folder / "fresh.bin";
+    String fresh = folder.In("fresh.bin");
     int64_t f = CreateBinFileExclusive(-1, fresh);
     ASSERT_NE(f, 0);
     EXPECT_EQ(WriteBytes(f, "png", 3), 3);
@@ -172,7 +162,7 @@ TEST(BinFile, OpenModesAndExclusiveCreate) {
     EXPECT_EQ(std::string(back, 3), "png");
     EXPECT_EQ(CloseBinFile(f), 1);
 
-    EXPECT_EQ(CreateBinFile(0, folder / "no/such/folder.bin"), 0);
+    EXPECT_EQ(CreateBinFile(0, folder.In("no/such/folder.bin")), 0);
     EXPECT_EQ(OpenBinFileForReading(0, StringFromUtf8(folder.path)), 0); // a folder
     EXPECT_EQ(OpenBinFile(0, StringFromUtf8(folder.path)), 0);
     EXPECT_EQ(CreateBinFile(0, String(u"/tmp/a\0b", 8)), 0);
@@ -180,25 +170,25 @@ TEST(BinFile, OpenModesAndExclusiveCreate) {
 }
 
 TEST(BinFile, ReusedNumberAndCloseAllFlushPendingWrites) {
-    TempFolder folder;
-    String first = folder / "first.bin", second = folder / "second.bin";
+    TempFolder folder("tintwell-files");
+    String first = folder.In("first.bin"), second = folder.In("second.bin");
     ASSERT_NE(CreateBinFile(5, first), 0);
     EXPECT_EQ(WriteInt32(5, 42), 4);
     ASSERT_NE(CreateBinFile(5, second), 0); // closes first, writing its bytes
     EXPECT_EQ(PathSize(first), 4);
     EXPECT_EQ(WriteInt64(5, 1), 8);
-    int64_t automatic = CreateBinFile(-1, folder / "third.bin");
+    int64_t automatic = CreateBinFile(-1, folder.In("third.bin"));
     ASSERT_NE(automatic, 0);
     EXPECT_EQ(WriteInt8(automatic, 9), 1);
     EXPECT_EQ(CloseBinFile(-1), 1);
     EXPECT_EQ(PathSize(second), 8);
-    EXPECT_EQ(PathSize(folder / "third.bin"), 1);
+    EXPECT_EQ(PathSize(folder.In("third.bin")), 1);
     EXPECT_EQ(BinFileLength(5), -1);
     EXPECT_EQ(BinFileLength(automatic), -1);
 
     // Re-creating the same path under the same number: the old file's pending
     // bytes are written before the new create empties it, never after.
-    String same = folder / "same.bin";
+    String same = folder.In("same.bin");
     ASSERT_NE(CreateBinFile(6, same), 0);
     EXPECT_EQ(WriteInt64(6, -1), 8);
     ASSERT_NE(CreateBinFile(6, same), 0);

@@ -1,12 +1,11 @@
 #include "runtime/base/paths.h"
 
 #include "runtime/base/text.h"
+#include "tests/support/temp_folder.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 TEST(Paths, SplittersAgreeOnExtensions) {
     EXPECT_EQ(FolderPart(u"/x/y/name.png"), u"/x/y/");
@@ -42,16 +41,9 @@ TEST(Paths, QuotedPathsSplitLikeBareOnes) {
     EXPECT_EQ(ExtensionPart(u"\"/x/a.png"), u"png"); // unclosed quote: to the end
 }
 
-namespace {
-String TempFolder() {
-    char pattern[] = "/tmp/tintwell-paths-XXXXXX";
-    const char *made = mkdtemp(pattern);
-    return made ? StringFromUtf8(made) + u"/" : String();
-}
-} // namespace
-
 TEST(Paths, SizesFoldersAndRemoval) {
-    String folder = TempFolder();
+    TempFolder temp("tintwell-paths");
+    String folder = StringFromUtf8(temp.path);
     ASSERT_FALSE(folder.empty());
     EXPECT_EQ(PathSize(folder), -2);
     EXPECT_EQ(PathSize(folder + u"missing"), -1);
@@ -73,8 +65,6 @@ TEST(Paths, SizesFoldersAndRemoval) {
     EXPECT_EQ(RemoveFile(file), 1);
     EXPECT_EQ(RemoveFile(file), 0);
     EXPECT_EQ(PathSize(file), -1);
-    rmdir(Utf8Of(sub).c_str());
-    rmdir(Utf8Of(folder).c_str());
 }
 
 TEST(Paths, HomeFolderEndsWithSlash) {
