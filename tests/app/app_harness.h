@@ -9,6 +9,7 @@
 #include "app/window_numbers.h"
 #include "runtime/image/draw_target.h"
 #include "runtime/ui/toolkit.h"
+#include "tests/support/temp_folder.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -20,14 +21,13 @@
 #include <string>
 #include <vector>
 
-// The temporary folder that stands in for the user's data folder.
+// The temporary folder that stands in for the user's data folder (no trailing
+// "/"), removed when the test program ends.
 inline const std::string &TestDataHome() {
-    static std::string folder = [] {
-        char pattern[] = "/tmp/tintwell-app-test-XXXXXX";
-        const char *made = mkdtemp(pattern);
-        return std::string(made ? made : "/tmp");
-    }();
-    return folder;
+    static TempFolder folder("tintwell-app-test");
+    static std::string home =
+        folder.path.empty() ? std::string("/tmp") : folder.path.substr(0, folder.path.size() - 1);
+    return home;
 }
 
 // Builds the main window once per process; later calls only check it is there.
