@@ -28,8 +28,10 @@ std::condition_variable_any ThreadEnded;
 constexpr size_t ThreadStackBytes = 1048576;
 
 void Unlink(ThreadRecord *record) {
-    if (record->previous) record->previous->next = record->next;
-    else ThreadList = record->next;
+    if (record->previous)
+        record->previous->next = record->next;
+    else
+        ThreadList = record->next;
     if (record->next) record->next->previous = record->previous;
 }
 
