@@ -12,7 +12,6 @@
 #include <algorithm>
 
 uint16_t SampleLuminance[SampleLuminanceSlots];
-int ToneShift = 0;
 int SliderHeld = 0;
 
 namespace {

@@ -5,6 +5,8 @@
 // worker reads ToneShift (never changed while it runs).
 #pragma once
 
+#include "tone/colour_table.h"
+
 #include <cstdint>
 
 constexpr int SampleWidth = 256;
@@ -22,9 +24,6 @@ constexpr int StopPitch = 19; // a stop square and its gap, in pixels
 // Luminance of the sample picture, row after row, 256 values a row; taken once
 // per sample picture by RedrawSample, then re-toned from here on every change.
 extern uint16_t SampleLuminance[SampleLuminanceSlots];
-// The tone-shift slider's value, -116..116: a pixel of luminance L takes colour
-// table entry L + 8 * ToneShift.
-extern int ToneShift;
 // 1 while the left button that went down on the slider has not come up.
 extern int SliderHeld;
 

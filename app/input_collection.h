@@ -3,9 +3,17 @@
 // folder. Main thread only; each reads the current drop event.
 #pragma once
 
+#include "runtime/base/threads.h"
+
+#include <cstdint>
+
 // A file drop on the log or the drop banner: starts converting the files.
 void StartConversion();
 // A file drop on the sample canvas: the first file becomes the sample picture.
 void LoadSampleImage();
 // The "..." button: asks for the output folder.
 void ChooseOutputFolder();
+
+// How StartConversion starts the worker thread: SpawnThread, replaced by tests
+// that need thread creation to fail.
+extern int64_t (*SpawnWorkerThread)(ThreadProcedure procedure, int64_t argument);

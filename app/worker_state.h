@@ -1,22 +1,19 @@
-// The handle of the conversion worker thread, shared by the main thread (which
-// starts the worker and refuses tone changes while it runs) and the worker
-// (which sets it back to 0 just before its final event). Any thread may call.
+// Whether a conversion runs, as every refusal of the main window asks it. Main
+// thread, except that the worker clears WorkerThread (convert/conversion_worker.h).
 #pragma once
 
-#include <atomic>
+#include "convert/conversion_worker.h"
+
 #include <cstdint>
 
-// Thread number (runtime/base/threads.h) of the running worker, 0 when none.
-inline std::atomic<int64_t> WorkerThread{0};
+// 1 from the moment StartConversion starts a worker until the main thread has
+// handled that worker's StatusFinished, so a drop that arrives between the
+// worker's end and its last status can never start a second run. Main thread.
+extern int ConversionActive;
 
-// The last worker started, never cleared by the worker: the quit sequence waits
-// for this thread, which may still be posting its final event after it has set
-// WorkerThread back to 0.
-inline std::atomic<int64_t> LastWorkerThread{0};
-
-// Records a worker that was just started (both numbers above). Main thread.
+// Records a worker that was just started (both thread numbers). Main thread.
 void NoteWorkerStarted(int64_t thread);
 
-// 1 while a worker was started and its thread is still alive, else 0. The
-// commands that would change the tone under the worker test this.
+// 1 while a run is active or a started worker's thread is still alive, else 0.
+// The commands that would change the tone under the worker test this.
 int IsConversionRunning();

@@ -1,5 +1,7 @@
 #include "tone/colour_table.h"
 
+int ToneShift = 0;
+
 uint32_t ToneColourEntries[ColourTableEntries];
 
 namespace {

@@ -41,6 +41,11 @@ extern uint32_t ToneColourEntries[ColourTableEntries];
 // The table's origin: valid indices are -1024..3071.
 inline uint32_t *const ToneColourTable = ToneColourEntries + GuardEntries;
 
+// The tone-shift slider's value, -116..116: a pixel of luminance L takes colour
+// table entry L + 8 * ToneShift. Changed on the main thread only, and never while
+// a conversion runs, so the worker reads it without a lock.
+extern int ToneShift;
+
 // Rewrites the whole table from nine stops; `stops` may be nullptr for nine unset
 // stops. An unset stop 0 counts as opaque black and an unset stop 8 as opaque
 // white; the caller's stops are never changed. Main thread only.

@@ -16,43 +16,55 @@ struct PictureFree {
     void operator()(PlatformPicture *picture) const { FreePlatformPicture(picture); }
 };
 
-// The transform that stands the stored picture upright, set up in order; the last
-// operation acts first on the picture's coordinates. W x H is the stored size.
+// Where the stored picture's top-left corner goes once it has been turned about
+// the origin, so that the upright picture starts at (0, 0). W x H is the stored size.
 void SetUprightTransform(int orientation, double W, double H) {
+    PathOrientAboutOrigin(orientation);
     switch (orientation) {
-    case 2: // mirror left to right: (W - x, y)
-        PathMirrorX(0);
+    case 2: // (W - x, y)
+    case 8: // (y, W - x)
         PathTranslate(-W, 0);
         break;
-    case 3: // turn 180 degrees: (W - x, H - y)
-        PathRotate(0, 0, 180);
+    case 3: // (W - x, H - y)
+    case 7: // (H - y, W - x)
         PathTranslate(-W, -H);
         break;
-    case 4: // mirror top to bottom: (x, H - y)
-        PathMirrorY(0);
+    case 4: // (x, H - y)
+    case 6: // (H - y, x)
         PathTranslate(0, -H);
-        break;
-    case 5: // transpose: (y, x)
-        PathMirrorX(0);
-        PathRotate(0, 0, 90);
-        break;
-    case 6: // turn 90 degrees clockwise: (H - y, x)
-        PathRotate(0, 0, 90);
-        PathTranslate(0, -H);
-        break;
-    case 7: // transverse: (H - y, W - x)
-        PathMirrorX(0);
-        PathRotate(0, 0, -90);
-        PathTranslate(-W, -H);
-        break;
-    case 8: // turn 90 degrees counter-clockwise: (y, W - x)
-        PathRotate(0, 0, -90);
-        PathTranslate(-W, 0);
         break;
     }
 }
 
 } // namespace
+
+void PathOrientAboutOrigin(int orientation) {
+    switch (orientation) {
+    case 2: // mirror left to right
+        PathMirrorX(0);
+        break;
+    case 3: // turn 180 degrees
+        PathRotate(0, 0, 180);
+        break;
+    case 4: // mirror top to bottom
+        PathMirrorY(0);
+        break;
+    case 5: // transpose
+        PathMirrorX(0);
+        PathRotate(0, 0, 90);
+        break;
+    case 6: // turn 90 degrees clockwise
+        PathRotate(0, 0, 90);
+        break;
+    case 7: // transverse
+        PathMirrorX(0);
+        PathRotate(0, 0, -90);
+        break;
+    case 8: // turn 90 degrees counter-clockwise
+        PathRotate(0, 0, -90);
+        break;
+    }
+}
 
 LoadedImage LoadSourceImage(const String &path, int64_t maxWidth, int64_t maxHeight) {
     LoadedImage loaded;

@@ -32,3 +32,8 @@ int64_t LoadImageViaPlatform(const String &path, int64_t maxWidth, int64_t maxHe
 // must not free it again. Orientations 0, 1 and values above 8 (not defined for
 // EXIF) give the image back unchanged. 0 on failure.
 int64_t OrientUpright(int64_t image, int orientation);
+
+// On the open path output: turns and mirrors the coordinate system about the
+// origin as orientation 2..8 asks (other values: nothing), the same turn that
+// OrientUpright applies.
+void PathOrientAboutOrigin(int orientation);

@@ -96,8 +96,22 @@ FILE *OpenStream(const std::string &native, OpenMode mode) {
     switch (mode) {
     case OpenMode::Create:
         return std::fopen(native.c_str(), "w+e");
-    case OpenMode::ReadOnly:
-        return std::fopen(native.c_str(), "re");
+    case OpenMode::ReadOnly: {
+        // Only regular files are read: opening a named pipe or a device would wait
+        // for a writer or read forever, so it is opened without waiting, looked at
+        // and refused.
+        int descriptor = open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (descriptor < 0) return nullptr;
+        struct stat status;
+        if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) ||
+            fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) != 0) {
+            close(descriptor);
+            return nullptr;
+        }
+        FILE *stream = fdopen(descriptor, "r");
+        if (!stream) close(descriptor);
+        return stream;
+    }
     case OpenMode::ReadWrite: {
         FILE *stream = std::fopen(native.c_str(), "r+e");
         if (!stream && errno == ENOENT) stream = std::fopen(native.c_str(), "w+e");

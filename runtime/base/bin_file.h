@@ -32,6 +32,7 @@ int64_t CreateBinFile(int64_t file, const String &path, int flags = 0);
 int64_t CreateBinFileExclusive(int64_t file, const String &path, int flags = 0);
 // Opens for reading and writing, creating the file when it does not exist.
 int64_t OpenBinFile(int64_t file, const String &path, int flags = 0);
+// Reading opens regular files only (a folder, pipe or device is refused at once).
 int64_t OpenBinFileForReading(int64_t file, const String &path, int flags = 0);
 
 // Each answers the bytes written (0 for no file).

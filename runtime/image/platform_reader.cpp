@@ -1,12 +1,17 @@
 #include "runtime/image/platform_reader.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QPainter>
 #include <QString>
 
+#include <fcntl.h>
 #include <mutex>
 #include <new>
+#include <sys/stat.h>
+#include <unistd.h>
 
 struct PlatformPicture {
     QImage image;
@@ -49,7 +54,26 @@ PlatformPicture *ReadPlatformPicture(const String &path) {
         if (QImageReader::allocationLimit() < ReaderAllocationLimitMb)
             QImageReader::setAllocationLimit(ReaderAllocationLimitMb);
     });
-    QImageReader reader(QString::fromUtf16(path.data(), qsizetype(path.size())));
+    // Only regular files are read: a named pipe or a device would block the
+    // reader for good. The file is opened without waiting, looked at, and the
+    // same descriptor is then read, so nothing can be swapped in between.
+    QString name = QString::fromUtf16(path.data(), qsizetype(path.size()));
+    QByteArray native = QFile::encodeName(name);
+    int descriptor = open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) return nullptr;
+    struct stat status;
+    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) ||
+        fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) != 0) {
+        close(descriptor);
+        return nullptr;
+    }
+    QFile file;
+    if (!file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        close(descriptor);
+        return nullptr;
+    }
+    // The name's extension still guides the choice of reader, as for a path.
+    QImageReader reader(&file, QFileInfo(name).suffix().toLower().toLatin1());
     // Orientation is the caller's business; the picture comes back as stored.
     reader.setAutoTransform(false);
     QImage image;

@@ -77,7 +77,12 @@ TEST(StartUp, WindowShownWithTitleAndNoFieldFocused) {
 TEST(StartUp, FileDropsTakenByLogBannerAndSampleOnly) {
     EnsureMainWindow();
     PumpEvents();
+    // No output folder is chosen yet, so the log and the banner answer with the
+    // "Output folder" message (answered here without a person).
+    SetGadgetText(GadgetOutputFolder, u"");
     for (int64_t gadget : {GadgetLog, GadgetDropBanner, GadgetSample}) {
+        ClearRequesterAnswers();
+        QueueRequesterAnswer(0, u"");
         EXPECT_EQ(DeliverFileDrop(WindowMain, gadget, u"/tmp/a.jpg\n/tmp/b.png", 5, 5), 1)
             << "gadget " << gadget;
         int code = PollEvent();
@@ -85,7 +90,9 @@ TEST(StartUp, FileDropsTakenByLogBannerAndSampleOnly) {
         EXPECT_EQ(EventObject(), gadget);
         EXPECT_EQ(DroppedFileList(), u"/tmp/a.jpg\n/tmp/b.png");
         EXPECT_EQ(DispatchEvent(code), 1);
+        EXPECT_EQ(LastRequesterTitle(), gadget == GadgetSample ? u"" : u"Output folder");
     }
+    ClearRequesterAnswers();
     // Drops on the help and About buttons, or on the window itself, do nothing:
     // Qt offers a drag to the widget under the pointer and then to its parents,
     // so none of them up to the window may take drops.

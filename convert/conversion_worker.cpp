@@ -1,0 +1,93 @@
+#include "convert/conversion_worker.h"
+
+#include "convert/convert_file.h"
+#include "convert/stop_flag.h"
+#include "runtime/base/dates.h"
+#include "runtime/base/listing.h"
+#include "runtime/base/paths.h"
+#include "runtime/base/text.h"
+#include "tone/colour_table.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+namespace {
+
+// The final status of a run must arrive, or the window would stay busy for
+// good: a post that fails for want of memory is tried again a little later.
+void ReportFinished(const StatusSink &sink, int64_t elapsed) {
+    for (int attempt = 0; attempt < 1000; attempt++) {
+        if (ReportStatus(sink, StatusFinished, elapsed, 0)) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+char *NewNameBuffer(const std::string &name) {
+    auto *buffer = static_cast<char *>(std::malloc(name.size() + 1));
+    if (buffer) std::memcpy(buffer, name.c_str(), name.size() + 1);
+    return buffer;
+}
+
+} // namespace
+
+String EntryPath(const String &line) {
+    if (line.size() > 1 && line.back() == u'/') return line.substr(0, line.size() - 1);
+    return line;
+}
+
+void ConversionWorker(int64_t argument) {
+    std::unique_ptr<ConversionJob> job(reinterpret_cast<ConversionJob *>(argument));
+    int64_t start = MillisecondClock();
+    StatusSink sink = job->Sink;
+    ConversionSettings settings{job->MaxWidth, job->MaxHeight, job->JpegQuality};
+    const std::string &text = job->Text;
+    size_t end = text.find('\n');
+    String folder = StringFromUtf8(text.substr(0, end));
+    size_t at = end == std::string::npos ? text.size() : end + 1;
+    int64_t k = 0;
+    while (at < text.size() && !StopRequested()) {
+        size_t lineEnd = text.find('\n', at);
+        if (lineEnd == std::string::npos) lineEnd = text.size();
+        String path = EntryPath(StringFromUtf8(text.substr(at, lineEnd - at)));
+        k++;
+        String name = FileNamePart(path);
+        if (!name.empty()) {
+            char *buffer = NewNameBuffer(Utf8Of(name));
+            if (buffer) {
+                ConvertOneFile(path, folder, settings, ToneShift, k,
+                               reinterpret_cast<int64_t>(buffer), sink);
+            }
+            ReportStatus(sink, StatusRemaining, job->FileCount - k, 0);
+        }
+        at = lineEnd < text.size() ? lineEnd + 1 : text.size();
+    }
+    job.reset();
+    int64_t elapsed = MillisecondClock() - start;
+    WorkerThread.exchange(0);
+    ReportFinished(sink, elapsed);
+}
+
+std::u16string ExpandDroppedFolder(const String &folder, int *count) {
+    std::u16string list;
+    *count = 0;
+    int64_t listing = OpenListing(-1, folder);
+    if (!listing) return list;
+    String base = folder;
+    if (base.empty() || base.back() != u'/') base += u'/';
+    while (NextListingEntry(listing)) {
+        String name = ListingEntryName(listing);
+        if (ListingEntryKind(listing) != ListingEntryFile || name.empty() || name[0] == u'.')
+            continue;
+        // Links count as files in a listing; only what is a regular file is taken.
+        String path = base + name;
+        if (PathSize(path) < 0) continue;
+        if (*count) list += u'\n';
+        list += path;
+        (*count)++;
+    }
+    CloseListing(listing);
+    return list;
+}

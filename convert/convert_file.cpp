@@ -1,0 +1,60 @@
+#include "convert/convert_file.h"
+
+#include "convert/save_jpeg.h"
+#include "convert/save_png.h"
+#include "convert/stop_flag.h"
+#include "convert/tone_image.h"
+#include "runtime/base/paths.h"
+#include "runtime/image/images.h"
+#include "tone/load_jpeg.h"
+#include "tone/load_source.h"
+
+namespace {
+
+constexpr int64_t ThumbnailWidth = 256;
+constexpr int64_t ThumbnailHeight = 96;
+
+} // namespace
+
+ThumbnailRect ThumbnailCrop(int64_t width, int64_t height) {
+    ThumbnailRect r{0, 0, width, height};
+    if (width > ThumbnailWidth) r.x = (width - ThumbnailWidth) >> 1, r.width = ThumbnailWidth;
+    if (height > ThumbnailHeight) r.y = (height - ThumbnailHeight) >> 1, r.height = ThumbnailHeight;
+    return r;
+}
+
+int ConvertOneFile(const String &path, const String &outputFolder,
+                   const ConversionSettings &settings, int shift, int64_t ordinal, int64_t data,
+                   const StatusSink &sink) {
+    ReportStatus(sink, StatusLoading, ordinal, data);
+    // The loader order of LoadSourceImage, step by step: the saver follows the loader.
+    int orientation = 0;
+    bool fromJpeg = true;
+    int64_t image = LoadJpegScaled(path, settings.MaxWidth, settings.MaxHeight, &orientation);
+    if (!image) {
+        fromJpeg = false;
+        orientation = 0;
+        image = LoadImageViaPlatform(path, settings.MaxWidth, settings.MaxHeight);
+    }
+    int saved = 0;
+    if (image) {
+        // A picture that could not be toned is not saved as if it were.
+        int toned = ToneImage(image, shift);
+        if (toned && sink.wantsThumbnails) {
+            ThumbnailRect r = ThumbnailCrop(ImagePixelWidth(image), ImagePixelHeight(image));
+            int64_t thumbnail = CropImage(image, -1, r.x, r.y, r.width, r.height);
+            if (thumbnail && !ReportStatus(sink, StatusThumbnail, ordinal, thumbnail))
+                ReleaseImage(thumbnail);
+        }
+        if (toned && !StopRequested()) {
+            ReportStatus(sink, StatusSaving, ordinal, data);
+            String output = outputFolder + FileNamePart(path);
+            saved = fromJpeg ? SaveJpeg(image, output, settings.JpegQuality, orientation)
+                             : SavePng(image, output);
+        }
+        ReleaseImage(image);
+    }
+    int status = saved ? StatusDone : StopRequested() ? StatusCancelled : StatusError;
+    ReportStatus(sink, status, ordinal, data);
+    return status;
+}

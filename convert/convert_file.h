@@ -1,0 +1,34 @@
+// One file of a conversion: load it brought down to the maximum box, tone it,
+// take the thumbnail crop, save it beside the others in the output folder with
+// the saver its loader implies (JPEG sources as JPEG, everything else as PNG),
+// reporting each stage to a sink. The worker of the main window and any other
+// caller convert through this one procedure, so they write identical files.
+// Runs on one converting thread at a time (the JPEG handles are shared).
+#pragma once
+
+#include "convert/conversion_status.h"
+#include "runtime/base/string_scratch.h"
+
+#include <cstdint>
+
+struct ConversionSettings {
+    int32_t MaxWidth = 0; // below 1: no limit
+    int32_t MaxHeight = 0;
+    int32_t JpegQuality = 95; // 80 for "Medium", 95 for "High"
+};
+
+// The thumbnail rectangle of a w x h picture: at most 256 x 96, centred.
+struct ThumbnailRect {
+    int64_t x, y, width, height;
+};
+ThumbnailRect ThumbnailCrop(int64_t width, int64_t height);
+
+// Converts `path` into `outputFolder` (ending in "/") with the tone shift `shift`.
+// Reports StatusLoading, StatusThumbnail (when the sink wants it), StatusSaving
+// and the final status, each with `ordinal` and `data` (the thumbnail carries its
+// image instead). The stop request is looked at between toning and saving, inside
+// the PNG writer and when the final status is chosen. Answers the final status:
+// StatusDone, StatusError or StatusCancelled.
+int ConvertOneFile(const String &path, const String &outputFolder,
+                   const ConversionSettings &settings, int shift, int64_t ordinal, int64_t data,
+                   const StatusSink &sink);

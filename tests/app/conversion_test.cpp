@@ -1,0 +1,248 @@
+// End to end: files dropped on the real main window are converted by the real
+// worker thread, and the log, the STOP button, the thumbnail and the output files
+// show what the user would see.
+#include "app/input_collection.h"
+#include "app/job_status.h"
+#include "app/worker_state.h"
+#include "app_harness.h"
+#include "convert/stop_flag.h"
+#include "runtime/base/paths.h"
+#include "runtime/base/text.h"
+#include "tests/support/test_jpeg.h"
+#include "tone/colour_table.h"
+#include "tone/kernels.h"
+
+#include <QImage>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+
+namespace {
+
+struct RunRecord {
+    std::vector<String> captions; // the STOP button after each StatusRemaining
+};
+
+// Dispatches events until the run has ended (its StatusFinished handled).
+RunRecord WaitForRun(int timeoutMs = 60000) {
+    RunRecord record;
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (ConversionActive && std::chrono::steady_clock::now() < end) {
+        int code = WaitForEventFor(20);
+        if (!code) continue;
+        bool remaining = code == EventJobStatus && EventWindowNumber() == StatusRemaining;
+        DispatchEvent(code);
+        if (remaining) record.captions.push_back(GetGadgetText(GadgetStopButton));
+    }
+    return record;
+}
+
+std::vector<String> LogLines() {
+    std::vector<String> lines;
+    for (int i = 0; i < CountGadgetItems(GadgetLog); i++)
+        lines.push_back(GetGadgetItemText(GadgetLog, i));
+    return lines;
+}
+
+// Delivers the drop and handles that one event, as the loop would; the worker's
+// statuses stay queued for WaitForRun.
+void Drop(int64_t gadget, const std::string &paths) {
+    PumpEvents(); // what the window raised before
+    ASSERT_EQ(DeliverFileDrop(WindowMain, gadget, StringFromUtf8(paths), 5, 5), 1);
+    for (int code; (code = PollEvent()) != 0;) {
+        DispatchEvent(code);
+        if (code == EventGadgetDrop) break;
+    }
+}
+
+// A camera-like test picture: smooth gradients with some texture.
+QImage TestPicture(int w, int h, bool alpha) {
+    QImage image(w, h, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++)
+            image.setPixelColor(x, y,
+                                QColor((x * 7 + y) & 255, (y * 5) & 255, (x ^ y) & 255,
+                                       alpha ? (x * 3) & 255 : 255));
+    return image;
+}
+
+void WriteJpeg(const std::string &path, int w, int h) {
+    QImage rgb = TestPicture(w, h, false);
+    std::vector<unsigned char> pixels;
+    for (int y = 0; y < h; y++)
+        pixels.insert(pixels.end(), rgb.constScanLine(y), rgb.constScanLine(y) + w * 3);
+    std::vector<unsigned char> jpeg = EncodeTestJpeg(pixels.data(), w, h, TJSAMP_444, 90);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<char *>(jpeg.data()), jpeg.size());
+}
+
+void PrepareWindow(const TempFolder &out) {
+    EnsureMainWindow();
+    ClearStopRequest();
+    ClearRequesterAnswers();
+    SetGadgetText(GadgetOutputFolder, StringFromUtf8(out.path));
+    SetGadgetText(GadgetMaxWidth, u"8192");
+    SetGadgetText(GadgetMaxHeight, u"8192");
+}
+
+} // namespace
+
+TEST(Conversion, ThreeFilesGiveSevenLinesCountsAndTonedFiles) {
+    TempFolder in("tintwell-in"), out("tintwell-out");
+    PrepareWindow(out);
+    WriteJpeg(in.path + "a.jpg", 300, 50);
+    // Opaque: colour under partial transparency is not yet kept exactly by the
+    // platform reader.
+    QImage png = TestPicture(64, 40, false);
+    ASSERT_TRUE(png.save(QString::fromStdString(in.path + "b.png"), "PNG"));
+    ASSERT_TRUE(TestPicture(40, 30, false).save(QString::fromStdString(in.path + "c.tif"), "TIFF"));
+
+    Drop(GadgetLog, in.path + "a.jpg\n" + in.path + "b.png\n" + in.path + "c.tif");
+    EXPECT_EQ(IsGadgetHidden(GadgetDropBanner), 1);
+    EXPECT_EQ(IsGadgetHidden(GadgetStopButton), 0);
+    EXPECT_EQ(IsGadgetHidden(GadgetPresetList), 1);
+    RunRecord run = WaitForRun();
+    ASSERT_EQ(ConversionActive, 0);
+
+    std::vector<String> lines = LogLines();
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(lines[0], u"Processing ...");
+    EXPECT_EQ(lines[1], u"");
+    EXPECT_EQ(lines[2], u"[Done]  a.jpg");
+    EXPECT_EQ(lines[3], u"[Done]  b.png");
+    EXPECT_EQ(lines[4], u"[Done]  c.tif");
+    EXPECT_EQ(lines[5], u"");
+    EXPECT_EQ(lines[6], u"Total time : 00h 00m 00s");
+    ASSERT_EQ(run.captions.size(), 3u);
+    EXPECT_EQ(run.captions[0], u"STOP CONVERSION [2]");
+    EXPECT_EQ(run.captions[1], u"STOP CONVERSION [1]");
+    EXPECT_EQ(run.captions[2], u"STOP CONVERSION [0]");
+    EXPECT_EQ(IsGadgetHidden(GadgetStopButton), 1);
+    EXPECT_EQ(IsGadgetHidden(GadgetPresetList), 0);
+
+    // The outputs under the saver's names; the PNG is the source toned exactly.
+    EXPECT_TRUE(std::filesystem::exists(out.path + "a.jpg"));
+    EXPECT_TRUE(std::filesystem::exists(out.path + "c_tif.png"));
+    QImage toned(QString::fromStdString(out.path + "b.png"));
+    ASSERT_EQ(toned.width(), 64);
+    toned = toned.convertToFormat(QImage::Format_RGBA8888);
+    QImage source = png.convertToFormat(QImage::Format_RGBA8888);
+    std::vector<unsigned char> expected(source.constBits(), source.constBits() + 64 * 40 * 4);
+    LuminanceAndTone(expected.data(), 64 * 4, 40, 0x20, int8_t(ToneShift));
+    size_t differing = 0;
+    for (size_t i = 0; i < expected.size(); i++) differing += expected[i] != toned.constBits()[i];
+    EXPECT_EQ(differing, 0u);
+}
+
+TEST(Conversion, ErrorsRefusalsFoldersAndTheThumbnail) {
+    TempFolder in("tintwell-in"), out("tintwell-out");
+    PrepareWindow(out);
+    std::ofstream(in.path + "notes.txt") << "not a picture";
+    WriteJpeg(in.path + "wide.jpg", 300, 50);
+    ASSERT_EQ(mkfifo((in.path + "pipe.png").c_str(), 0600), 0);
+    std::filesystem::create_directory(in.path + "sub");
+
+    // A text file, a named pipe and a folder given with a trailing "/" each end
+    // as an error line; the picture after them converts.
+    Drop(GadgetLog, in.path + "notes.txt\n" + in.path + "pipe.png\n" + in.path + "sub/\n" +
+                        in.path + "wide.jpg");
+    WaitForRun(20000);
+    std::vector<String> lines = LogLines();
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[2], u"[Error]  notes.txt");
+    EXPECT_EQ(lines[3], u"[Error]  pipe.png");
+    EXPECT_EQ(lines[4], u"[Error]  sub");
+    EXPECT_EQ(lines[5], u"[Done]  wide.jpg");
+    // 300 x 50: a 256 x 50 crop from x = 22, drawn at (0, 23) on the background.
+    EXPECT_EQ(CanvasPixel(GadgetThumbnail, 0, 0), 0xF2F2F2);
+    EXPECT_EQ(CanvasPixel(GadgetThumbnail, 0, 22), 0xF2F2F2);
+    EXPECT_NE(CanvasPixel(GadgetThumbnail, 0, 23), 0xF2F2F2);
+    EXPECT_EQ(CanvasPixel(GadgetThumbnail, 0, 73), 0xF2F2F2);
+
+    // An empty line in the list is skipped, and later entries keep their own lines.
+    Drop(GadgetLog, in.path + "notes.txt\n\n" + in.path + "wide.jpg");
+    WaitForRun(20000);
+    lines = LogLines();
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[2], u"[Error]  notes.txt");
+    EXPECT_EQ(lines[3], u"[Done]  wide.jpg");
+
+    // A single folder: its regular, visible files only.
+    TempFolder tree("tintwell-tree");
+    WriteJpeg(tree.path + "a.jpg", 20, 20);
+    TestPicture(10, 10, true).save(QString::fromStdString(tree.path + "b.png"), "PNG");
+    std::ofstream(tree.path + ".hidden") << "x";
+    std::filesystem::create_directory(tree.path + "inner");
+    Drop(GadgetLog, tree.path.substr(0, tree.path.size() - 1));
+    WaitForRun(20000);
+    lines = LogLines();
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[2].substr(0, 8), u"[Done]  ");
+    EXPECT_EQ(lines[3].substr(0, 8), u"[Done]  ");
+
+    // An empty folder: the message, no run; the next drop works.
+    TempFolder empty("tintwell-empty");
+    Drop(GadgetLog, empty.path);
+    EXPECT_EQ(ConversionActive, 0);
+    lines = LogLines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[2], u"The folder you dropped doesn't contain any files.");
+    EXPECT_EQ(IsGadgetHidden(GadgetStopButton), 1);
+
+    // No output folder: the message, and the log stays as it was.
+    SetGadgetText(GadgetOutputFolder, u"");
+    QueueRequesterAnswer(0, u"");
+    Drop(GadgetLog, in.path + "wide.jpg");
+    EXPECT_EQ(LastRequesterTitle(), u"Output folder");
+    EXPECT_EQ(LastRequesterText(), u"Please select an output folder!");
+    EXPECT_EQ(LogLines(), lines);
+    EXPECT_EQ(ConversionActive, 0);
+
+    // Thread creation fails: the editing look comes back, the log keeps its two lines.
+    SetGadgetText(GadgetOutputFolder, StringFromUtf8(out.path));
+    SpawnWorkerThread = [](ThreadProcedure, int64_t) -> int64_t { return 0; };
+    Drop(GadgetLog, in.path + "wide.jpg");
+    SpawnWorkerThread = SpawnThread;
+    EXPECT_EQ(ConversionActive, 0);
+    EXPECT_EQ(IsConversionRunning(), 0);
+    EXPECT_EQ(IsGadgetHidden(GadgetStopButton), 1);
+    EXPECT_EQ(LogLines().size(), 2u);
+}
+
+TEST(Conversion, NoSecondRunBeforeTheFirstHasFinished) {
+    TempFolder in("tintwell-in"), out("tintwell-out");
+    PrepareWindow(out);
+    WriteJpeg(in.path + "a.jpg", 40, 30);
+    Drop(GadgetLog, in.path + "a.jpg");
+    // The worker ends and clears WorkerThread; its final status is not yet handled.
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while ((WorkerThread.load() != 0 || ThreadAlive(LastWorkerThread.load())) &&
+           std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_EQ(WorkerThread.load(), 0);
+    // Its statuses are all queued, none handled: the run still counts as running,
+    // and a drop handled now is refused.
+    EXPECT_EQ(IsConversionRunning(), 1);
+    QueueRequesterAnswer(0, u"");
+    StartConversion();
+    EXPECT_EQ(LastRequesterTitle(), u"Processing");
+    WaitForRun(5000);
+    EXPECT_EQ(ConversionActive, 0);
+    EXPECT_EQ(IsConversionRunning(), 0);
+    std::vector<String> lines = LogLines();
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[2], u"[Done]  a.jpg");
+    EXPECT_EQ(lines[4].substr(0, 13), u"Total time : ");
+}
+
+TEST(Conversion, ChooseOutputFolderStartsAtHomeAndCancelKeepsTheField) {
+    EnsureMainWindow();
+    ClearRequesterAnswers();
+    SetGadgetText(GadgetOutputFolder, u"");
+    QueueRequesterAnswer(0, u"");
+    ChooseOutputFolder();
+    EXPECT_EQ(LastRequesterText(), HomeFolder());
+    EXPECT_EQ(GetGadgetText(GadgetOutputFolder), u"");
+    QueueRequesterAnswer(0, u"/tmp");
+    ChooseOutputFolder();
+    EXPECT_EQ(GetGadgetText(GadgetOutputFolder), u"/tmp/");
+}
