@@ -100,14 +100,8 @@ FILE *OpenStream(const std::string &native, OpenMode mode) {
         // Only regular files are read: opening a named pipe or a device would wait
         // for a writer or read forever, so it is opened without waiting, looked at
         // and refused.
-        int descriptor = open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        int descriptor = OpenRegularFileForReading(native);
         if (descriptor < 0) return nullptr;
-        struct stat status;
-        if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) ||
-            fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) != 0) {
-            close(descriptor);
-            return nullptr;
-        }
         FILE *stream = fdopen(descriptor, "r");
         if (!stream) close(descriptor);
         return stream;

@@ -1,5 +1,9 @@
 #include "runtime/base/paths.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "runtime/base/text.h"
 
 #include <cstdlib>
@@ -98,4 +102,16 @@ int MakeFolder(const String &path) {
 int RemoveFile(const String &path) {
     std::string native;
     return NativePath(path, &native) && unlink(native.c_str()) == 0 ? 1 : 0;
+}
+
+int OpenRegularFileForReading(const std::string &native) {
+    int descriptor = open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) return -1;
+    struct stat status;
+    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) ||
+        fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) != 0) {
+        close(descriptor);
+        return -1;
+    }
+    return descriptor;
 }

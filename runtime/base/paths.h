@@ -38,3 +38,7 @@ int RemoveFile(const String &path);
 // name a file: it is empty or holds a zero unit, which the system would take as
 // the end of a shorter path.
 bool NativePath(const String &path, std::string *native);
+
+// Opens a regular file for reading (descriptor, close-on-exec), or -1. A named
+// pipe or a device is refused at once instead of waiting for a writer.
+int OpenRegularFileForReading(const std::string &native);

@@ -1,5 +1,7 @@
 #include "runtime/image/platform_reader.h"
 
+#include "runtime/base/paths.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -59,14 +61,8 @@ PlatformPicture *ReadPlatformPicture(const String &path) {
     // same descriptor is then read, so nothing can be swapped in between.
     QString name = QString::fromUtf16(path.data(), qsizetype(path.size()));
     QByteArray native = QFile::encodeName(name);
-    int descriptor = open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int descriptor = OpenRegularFileForReading(native.toStdString());
     if (descriptor < 0) return nullptr;
-    struct stat status;
-    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) ||
-        fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) != 0) {
-        close(descriptor);
-        return nullptr;
-    }
     QFile file;
     if (!file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         close(descriptor);
