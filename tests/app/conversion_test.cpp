@@ -1,6 +1,7 @@
 // End to end: files dropped on the real main window are converted by the real
 // worker thread, and the log, the STOP button, the thumbnail and the output files
 // show what the user would see.
+#include "app/handlers.h"
 #include "app/input_collection.h"
 #include "app/job_status.h"
 #include "app/worker_state.h"
@@ -75,6 +76,33 @@ void WriteJpeg(const std::string &path, int w, int h) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<char *>(jpeg.data()), jpeg.size());
 }
 
+// The output JPEG decodes to exactly what the source, decoded, toned through the
+// colour table and saved at "High" (95, 4:4:4, accurate DCT), decodes to.
+void ExpectJpegIsTonedSource(const std::vector<unsigned char> &source,
+                             const std::vector<unsigned char> &output) {
+    int w = 0, h = 0;
+    std::vector<unsigned char> rgb = DecodeTestJpeg(source, &w, &h);
+    ASSERT_FALSE(rgb.empty());
+    std::vector<unsigned char> rgba(size_t(w) * h * 4);
+    for (size_t i = 0; i < size_t(w) * h; i++) {
+        rgba[i * 4] = rgb[i * 3], rgba[i * 4 + 1] = rgb[i * 3 + 1];
+        rgba[i * 4 + 2] = rgb[i * 3 + 2], rgba[i * 4 + 3] = 255;
+    }
+    LuminanceAndTone(rgba.data(), w * 4, h, 0x20, int8_t(ToneShift));
+    for (size_t i = 0; i < size_t(w) * h; i++)
+        for (int c = 0; c < 3; c++) rgb[i * 3 + c] = rgba[i * 4 + c];
+    int ew = 0, eh = 0, ow = 0, oh = 0;
+    std::vector<unsigned char> expected = DecodeTestJpeg(
+        EncodeTestJpeg(rgb.data(), w, h, TJSAMP_444, 95, TJFLAG_ACCURATEDCT), &ew, &eh);
+    std::vector<unsigned char> actual = DecodeTestJpeg(output, &ow, &oh);
+    ASSERT_EQ(ow, w);
+    ASSERT_EQ(oh, h);
+    ASSERT_EQ(actual.size(), expected.size());
+    size_t first = 0;
+    while (first < actual.size() && actual[first] == expected[first]) first++;
+    EXPECT_EQ(first, actual.size()) << "first differing byte of the decoded pixels";
+}
+
 void PrepareWindow(const TempFolder &out) {
     EnsureMainWindow();
     ClearStopRequest();
@@ -120,7 +148,7 @@ TEST(Conversion, ThreeFilesGiveSevenLinesCountsAndTonedFiles) {
     EXPECT_EQ(IsGadgetHidden(GadgetPresetList), 0);
 
     // The outputs under the saver's names; the PNG is the source toned exactly.
-    EXPECT_TRUE(std::filesystem::exists(out.path + "a.jpg"));
+    ExpectJpegIsTonedSource(in.Read("a.jpg"), out.Read("a.jpg"));
     EXPECT_TRUE(std::filesystem::exists(out.path + "c_tif.png"));
     QImage toned(QString::fromStdString(out.path + "b.png"));
     ASSERT_EQ(toned.width(), 64);
@@ -206,6 +234,81 @@ TEST(Conversion, ErrorsRefusalsFoldersAndTheThumbnail) {
     EXPECT_EQ(IsConversionRunning(), 0);
     EXPECT_EQ(IsGadgetHidden(GadgetStopButton), 1);
     EXPECT_EQ(LogLines().size(), 2u);
+}
+
+TEST(Conversion, StopWhileTheSecondOfFiveLoadsCancelsItAndShowsNoMore) {
+    TempFolder in("tintwell-in"), out("tintwell-out");
+    PrepareWindow(out);
+    // The second file is large enough that it is still loading, toning or being
+    // written (PNG writing stops too) when the stop arrives.
+    WriteJpeg(in.path + "a.jpg", 40, 30);
+    ASSERT_TRUE(TestPicture(3000, 2000, false).save(QString::fromStdString(in.path + "b.png")));
+    for (const char *name : {"c.jpg", "d.jpg", "e.jpg"}) WriteJpeg(in.path + name, 40, 30);
+    std::string list;
+    for (const char *name : {"a.jpg", "b.png", "c.jpg", "d.jpg", "e.jpg"})
+        list += (list.empty() ? "" : "\n") + in.path + name;
+    Drop(GadgetLog, list);
+
+    // Dispatch as the loop does; press STOP when the second entry starts loading.
+    String lastCaption;
+    int disabledAfterLastCount = 0;
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (ConversionActive && std::chrono::steady_clock::now() < end) {
+        int code = WaitForEventFor(20);
+        if (!code) continue;
+        bool status = code == EventJobStatus;
+        int kind = status ? int(EventWindowNumber()) : 0;
+        int64_t ordinal = status ? EventObject() : 0;
+        DispatchEvent(code);
+        if (status && kind == StatusLoading && ordinal == 2)
+            QTest::mouseClick(WidgetOf(GadgetStopButton), Qt::LeftButton);
+        if (status && kind == StatusRemaining) {
+            lastCaption = GetGadgetText(GadgetStopButton);
+            disabledAfterLastCount = !WidgetOf(GadgetStopButton)->isEnabled();
+        }
+    }
+    ASSERT_EQ(ConversionActive, 0);
+    std::vector<String> lines = LogLines();
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[2], u"[Done]  a.jpg");
+    EXPECT_EQ(lines[3], u"[Cancelled]  b.png");
+    EXPECT_EQ(lines[4], u"");
+    EXPECT_EQ(lines[5].substr(0, 13), u"Total time : ");
+    EXPECT_EQ(lastCaption, u"STOP CONVERSION [3]");
+    EXPECT_EQ(disabledAfterLastCount, 1);
+    EXPECT_EQ(IsGadgetHidden(GadgetStopButton), 1);
+    EXPECT_EQ(IsGadgetHidden(GadgetPresetList), 0);
+    EXPECT_EQ(StopRequested(), 0);
+    // Only the first file was written: no partial b.png, nothing for c to e.
+    EXPECT_EQ(out.FileCount(), 1);
+    EXPECT_TRUE(std::filesystem::exists(out.path + "a.jpg"));
+}
+
+TEST(Conversion, SampleDropOfAnOrientationSixJpegShowsItUpright) {
+    EnsureMainWindow();
+    ClearRequesterAnswers();
+    TempFolder in("tintwell-in");
+    // Stored 60 x 30, white in its top ten rows and black below; turned upright
+    // (90 degrees clockwise) it is 30 x 60 with the white band on the right.
+    const int w = 60, h = 30;
+    std::vector<unsigned char> rgb(size_t(w) * h * 3);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++)
+            for (int c = 0; c < 3; c++) rgb[(size_t(y) * w + x) * 3 + c] = y < 10 ? 255 : 0;
+    std::vector<unsigned char> jpeg = WithSegment(EncodeTestJpeg(rgb.data(), w, h, TJSAMP_444, 95),
+                                                  ExifSegment(true, {{0x0112, 6}}));
+    std::ofstream(in.path + "turned.jpg", std::ios::binary)
+        .write(reinterpret_cast<char *>(jpeg.data()), std::streamsize(jpeg.size()));
+    SetGadgetState(GadgetPresetList, 0); // "Gray": black to white
+    PresetListHandler();
+    Drop(GadgetSample, in.path + "turned.jpg");
+
+    // Upright it covers x 113..142 and y 56..115 around (128, 86); a picture left
+    // as stored would cover x 98..157 and y 71..100 only.
+    auto red = [](int x, int y) { return int(CanvasPixel(GadgetSample, x, y) & 0xFF); };
+    EXPECT_GT(red(138, 60), red(118, 60) + 100);
+    EXPECT_GT(red(138, 110), red(118, 110) + 100);
+    EXPECT_GT(red(138, 86), red(118, 86) + 100);
 }
 
 TEST(Conversion, NoSecondRunBeforeTheFirstHasFinished) {

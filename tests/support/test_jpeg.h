@@ -3,6 +3,9 @@
 
 #include <turbojpeg.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <utility>
 #include <vector>
 
 // `rgb` holds width * height RGB triples; empty on failure.
@@ -19,4 +22,68 @@ inline std::vector<unsigned char> EncodeTestJpeg(const unsigned char *rgb, int w
     tjFree(jpeg);
     tjDestroy(handle);
     return out;
+}
+
+// An EXIF APP1 segment with IFD0 holding `entries` (tag, value) SHORT entries.
+inline std::vector<unsigned char> ExifSegment(bool little,
+                                              std::vector<std::pair<int, int>> entries) {
+    std::vector<unsigned char> tiff;
+    auto put16 = [&](int v) {
+        if (little)
+            tiff.insert(tiff.end(), {(unsigned char)v, (unsigned char)(v >> 8)});
+        else
+            tiff.insert(tiff.end(), {(unsigned char)(v >> 8), (unsigned char)v});
+    };
+    auto put32 = [&](uint32_t v) {
+        if (little)
+            put16(int(v & 0xFFFF)), put16(int(v >> 16));
+        else
+            put16(int(v >> 16)), put16(int(v & 0xFFFF));
+    };
+    tiff.insert(tiff.end(),
+                {(unsigned char)(little ? 'I' : 'M'), (unsigned char)(little ? 'I' : 'M')});
+    put16(42);
+    put32(8);
+    put16(int(entries.size()));
+    for (auto [tag, value] : entries) {
+        put16(tag);
+        put16(3);
+        put32(1);
+        put16(value);
+        put16(0);
+    }
+    put32(0);
+    const unsigned char head[10] = {0xFF, 0xE1, 0, 0, 'E', 'x', 'i', 'f', 0, 0};
+    std::vector<unsigned char> segment(head, head + 10);
+    segment.resize(10 + tiff.size());
+    std::copy(tiff.begin(), tiff.end(), segment.begin() + 10);
+    size_t length = segment.size() - 2;
+    segment[2] = (unsigned char)(length >> 8);
+    segment[3] = (unsigned char)length;
+    return segment;
+}
+
+// The JPEG with `segment` inserted right after its start-of-image marker.
+inline std::vector<unsigned char> WithSegment(std::vector<unsigned char> jpeg,
+                                              const std::vector<unsigned char> &segment) {
+    jpeg.insert(jpeg.begin() + 2, segment.begin(), segment.end());
+    return jpeg;
+}
+
+// Decodes a JPEG to RGB triples (accurate DCT, as the program's loader decodes);
+// empty on failure.
+inline std::vector<unsigned char> DecodeTestJpeg(const std::vector<unsigned char> &jpeg,
+                                                 int *width, int *height) {
+    tjhandle handle = tjInitDecompress();
+    std::vector<unsigned char> rgb;
+    int subsampling = 0, colourspace = 0;
+    if (handle && tjDecompressHeader3(handle, jpeg.data(), (unsigned long)jpeg.size(), width,
+                                      height, &subsampling, &colourspace) == 0) {
+        rgb.resize(size_t(*width) * *height * 3);
+        if (tjDecompress2(handle, jpeg.data(), (unsigned long)jpeg.size(), rgb.data(), *width,
+                          *width * 3, *height, TJPF_RGB, TJFLAG_ACCURATEDCT) != 0)
+            rgb.clear();
+    }
+    if (handle) tjDestroy(handle);
+    return rgb;
 }

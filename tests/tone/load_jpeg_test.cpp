@@ -58,48 +58,6 @@ Bytes MakeJpeg(int w, int h, int quality = 90, int flags = 0) {
     return out;
 }
 
-// An EXIF APP1 segment with IFD0 holding `entries` (tag, value) SHORT entries.
-Bytes ExifSegment(bool little, std::vector<std::pair<int, int>> entries) {
-    Bytes tiff;
-    auto put16 = [&](int v) {
-        if (little)
-            tiff.insert(tiff.end(), {(unsigned char)v, (unsigned char)(v >> 8)});
-        else
-            tiff.insert(tiff.end(), {(unsigned char)(v >> 8), (unsigned char)v});
-    };
-    auto put32 = [&](uint32_t v) {
-        if (little)
-            put16(int(v & 0xFFFF)), put16(int(v >> 16));
-        else
-            put16(int(v >> 16)), put16(int(v & 0xFFFF));
-    };
-    tiff.insert(tiff.end(),
-                {(unsigned char)(little ? 'I' : 'M'), (unsigned char)(little ? 'I' : 'M')});
-    put16(42);
-    put32(8);
-    put16(int(entries.size()));
-    for (auto [tag, value] : entries) {
-        put16(tag);
-        put16(3);
-        put32(1);
-        put16(value);
-        put16(0);
-    }
-    put32(0);
-    Bytes segment = {0xFF, 0xE1, 0, 0, 'E', 'x', 'i', 'f', 0, 0};
-    segment.insert(segment.end(), tiff.begin(), tiff.end());
-    size_t length = segment.size() - 2;
-    segment[2] = (unsigned char)(length >> 8);
-    segment[3] = (unsigned char)length;
-    return segment;
-}
-
-// The JPEG with `segment` inserted right after its start-of-image marker.
-Bytes WithSegment(Bytes jpeg, const Bytes &segment) {
-    jpeg.insert(jpeg.begin() + 2, segment.begin(), segment.end());
-    return jpeg;
-}
-
 struct Loaded {
     int64_t image;
     int64_t width;
