@@ -1,21 +1,31 @@
 // A developer tool, not part of the program: builds the main window exactly as
 // start-up does, optionally chooses a preset by name, lets the window settle and
-// saves the window's own rendering as a PNG. scripts/screenshot runs it on a
-// virtual X display.
+// saves the window's own rendering as a PNG. With --conversion it converts a few
+// pictures made from the built-in sample photograph and saves the window twice:
+// during the run (STOP button, thumbnail, log lines) and after it (total time).
+// scripts/screenshot runs it on a virtual X display.
 #include "app/event_loop.h"
 #include "app/handlers.h"
+#include "app/job_status.h"
 #include "app/startup.h"
 #include "app/window_numbers.h"
+#include "app/worker_state.h"
+#include "convert/conversion_status.h"
+#include "resources/pictures.h"
 #include "runtime/base/text.h"
+#include "runtime/ui/drops.h"
 #include "runtime/ui/toolkit.h"
 #include "tone/presets.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QPixmap>
+#include <QTemporaryDir>
 #include <QWidget>
 #include <chrono>
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -36,20 +46,67 @@ int RowNamed(const String &name) {
     return -1;
 }
 
+bool SaveWindow(const QString &output) {
+    auto *window = reinterpret_cast<QWidget *>(WindowPlatformHandle(WindowMain));
+    return window->grab().toImage().save(output, "PNG");
+}
+
+// Six pictures of 1024 x 768 made from the sample photograph, converted into a
+// temporary folder; the window is saved once the third is done and once the run
+// has ended.
+bool ShootConversion(const QString &during, const QString &after) {
+    QTemporaryDir in, out;
+    EmbeddedData sample = PictureData(1);
+    QImage photo = QImage::fromData(sample.bytes, int(sample.size));
+    if (!in.isValid() || !out.isValid() || photo.isNull()) return false;
+    photo = photo.scaled(1024, 768, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QString list;
+    const char *names[] = {"harbour.jpg", "market.jpg", "bridge.png",
+                           "garden.jpg",  "street.jpg", "shore.jpg"};
+    for (const char *name : names) {
+        QString path = QDir(in.path()).filePath(name);
+        if (!photo.save(path, nullptr, 92)) return false;
+        list += (list.isEmpty() ? "" : "\n") + path;
+    }
+    SetGadgetText(GadgetOutputFolder, StringFromUtf8((out.path() + "/").toStdString()));
+    if (!DeliverFileDrop(WindowMain, GadgetLog, list.toStdU16String(), 20, 20)) return false;
+    bool shotDuring = false;
+    int done = 0;
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    do {
+        int code = WaitForEventFor(20);
+        if (!code) continue;
+        bool finished = code == EventJobStatus && EventWindowNumber() == StatusDone;
+        DispatchEvent(code);
+        if (finished && ++done == 3) shotDuring = SaveWindow(during);
+    } while ((ConversionActive || !shotDuring) && std::chrono::steady_clock::now() < end);
+    SettleFor(300);
+    return shotDuring && !ConversionActive && SaveWindow(after);
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
-    if (argc < 2) {
+    if (argc < 2 || (std::string(argv[1]) == "--conversion" && argc < 4)) {
         std::fprintf(stderr, "usage: %s output.png [preset name]\n", argv[0]);
+        std::fprintf(stderr, "       %s --conversion during.png after.png [preset name]\n",
+                     argv[0]);
         return 2;
     }
+    bool conversion = std::string(argv[1]) == "--conversion";
+    int presetArgument = conversion ? 4 : 2;
     // Start-up moves into the program's folder, so the output path is fixed first.
     QString output = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+    QString after;
+    if (conversion) {
+        output = QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath();
+        after = QFileInfo(QString::fromLocal8Bit(argv[3])).absoluteFilePath();
+    }
     if (!BuildMainWindow(argc, argv)) return 1;
-    if (argc > 2) {
-        int row = RowNamed(StringFromUtf8(argv[2]));
+    if (argc > presetArgument) {
+        int row = RowNamed(StringFromUtf8(argv[presetArgument]));
         if (row < 0) {
-            std::fprintf(stderr, "no preset named %s\n", argv[2]);
+            std::fprintf(stderr, "no preset named %s\n", argv[presetArgument]);
             EndRuntime();
             return 2;
         }
@@ -57,11 +114,10 @@ int main(int argc, char **argv) {
         PresetListHandler();
     }
     SettleFor(700);
-    auto *window = reinterpret_cast<QWidget *>(WindowPlatformHandle(WindowMain));
-    bool saved = window->grab().toImage().save(output, "PNG");
+    bool saved = conversion ? ShootConversion(output, after) : SaveWindow(output);
     EndRuntime();
     if (!saved) {
-        std::fprintf(stderr, "could not write %s\n", argv[1]);
+        std::fprintf(stderr, "could not take the picture(s)\n");
         return 1;
     }
     return 0;
