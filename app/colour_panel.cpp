@@ -79,6 +79,14 @@ void DrawStopStrip(int ownDrawing) {
     if (ownDrawing) CloseDrawTarget();
 }
 
+void DrawStopHoverMarks(int k) {
+    FillRect(0, 0, TargetWidth(), 1, PanelBackground);
+    FillRect(0, 19, TargetWidth(), 1, PanelBackground);
+    if (k < 0 || k >= StopCount) return;
+    FillRect(StopPitch * k, 0, 16, 1, StripGrey);
+    FillRect(StopPitch * k, 19, 16, 1, StripGrey);
+}
+
 void ShowStopInFields() {
     GradientStop stop = CurrentStops[SelectedStop];
     SetGadgetText(GadgetRed, FormatInteger(stop & 0xFF));

@@ -33,6 +33,9 @@ void DrawColourField();
 // framed. ownDrawing 1 opens and closes drawing on the strip itself; 0 draws into
 // the strip canvas the caller already has open.
 void DrawStopStrip(int ownDrawing);
+// The hover marks: grey lines above and below stop k (0..8), or none for k = -1.
+// Draws into the strip canvas the caller has open.
+void DrawStopHoverMarks(int k);
 // GadgetRed/Green/Blue show the colour bytes of the selected stop, set or not.
 void ShowStopInFields();
 // Tones the sample canvas from SampleLuminance (taking the luminance first if

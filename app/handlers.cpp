@@ -52,16 +52,11 @@ void StopStripHandler() {
     int k = int(std::clamp<int64_t>((MouseX(GadgetStopStrip) + 1) / StopPitch, 0, StopCount - 1));
     int64_t kind = EventKind();
     if (!OpenDrawTarget(CanvasTarget(GadgetStopStrip))) return;
-    int64_t width = TargetWidth();
     bool rebuild = false;
     if (kind == GadgetEventMouseMove) {
-        FillRect(0, 0, width, 1, PanelBackground);
-        FillRect(0, 19, width, 1, PanelBackground);
-        FillRect(StopPitch * k, 0, 16, 1, StripGrey);
-        FillRect(StopPitch * k, 19, 16, 1, StripGrey);
+        DrawStopHoverMarks(k);
     } else if (kind == GadgetEventMouseLeave) {
-        FillRect(0, 0, width, 1, PanelBackground);
-        FillRect(0, 19, width, 1, PanelBackground);
+        DrawStopHoverMarks(-1);
     } else if (kind == GadgetEventLeftClick) {
         SelectStop(k);
         ShowStopInFields();
@@ -102,7 +97,7 @@ void ColourFieldsHandler() {
     int64_t r = std::clamp<int64_t>(ParseInteger(GetGadgetText(GadgetRed)), 0, 255);
     int64_t g = std::clamp<int64_t>(ParseInteger(GetGadgetText(GadgetGreen)), 0, 255);
     int64_t b = std::clamp<int64_t>(ParseInteger(GetGadgetText(GadgetBlue)), 0, 255);
-    CurrentStops[SelectedStop] = uint32_t(r + 256 * g + 65536 * b) | 0xFF000000u;
+    SetStopColour(uint32_t(r + 256 * g + 65536 * b));
     BuildColourTable(CurrentStops);
     DrawStopStrip(1);
     RedrawSample();

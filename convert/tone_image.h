@@ -1,7 +1,8 @@
 // Toning one image in place with the current colour table: every pixel takes the
-// colour its luminance picks, shifted by `shift` (the tone-shift slider, -116..116).
-// The colour table and the luminance tables must be built. Any thread, on its own
-// image; the colour table is read without a lock.
+// colour its luminance picks, shifted by `shift` (the tone-shift slider gives
+// -116..116; other values are clamped to -128..127, the range of the kernels).
+// The colour table and the luminance tables must be built. Any thread, on its
+// own image; the colour table is read without a lock.
 #pragma once
 
 #include <cstdint>

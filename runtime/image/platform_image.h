@@ -1,5 +1,7 @@
-// The image runtime's only contact with the window system's image classes,
-// implemented in platform_qt.cpp (the one file of this folder that sees Qt).
+// The image runtime's displayable views over image memory, implemented in
+// platform_qt.cpp. Qt is seen by two files of this folder: platform_qt.cpp (these
+// views and the painter behind the vector drawing) and platform_reader.cpp (the
+// platform picture reader).
 // The handles are opaque here; the toolkit knows a handle is a QImage*.
 // Callable from any thread (a QImage over plain memory is not tied to a thread).
 #pragma once

@@ -1,6 +1,6 @@
 // The image runtime's Qt side: the displayable view of an image's memory and the
-// painter over image memory behind the vector-drawing calls. Nothing else in
-// this folder includes Qt.
+// painter over image memory behind the vector-drawing calls. The only other file
+// of this folder that includes Qt is platform_reader.cpp.
 #include "runtime/image/images.h"
 #include "runtime/image/path_target.h"
 #include "runtime/image/platform_image.h"

@@ -14,6 +14,6 @@ int SmoothResize(const unsigned char *source, int width, int height, unsigned ch
 int RawResize(const unsigned char *source, int width, int height, unsigned char *destination,
               int newWidth, int newHeight);
 
-// The filter kernel k(t) and the weight list of one target position, exposed so
-// tests can build a reference resize from the same formula.
+// The filter kernel k(t), exposed so tests can build a reference resize from the
+// same formula.
 double MitchellKernel(double t);
