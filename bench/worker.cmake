@@ -1,0 +1,1 @@
+tintwell_bench(bench_worker worker_bench.cpp app Qt6::Widgets)
