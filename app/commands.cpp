@@ -3,6 +3,7 @@
 #include "app/about_window.h"
 #include "app/colour_panel.h"
 #include "app/preview_window.h"
+#include "app/settings.h"
 #include "app/window_numbers.h"
 #include "app/worker_state.h"
 #include "runtime/base/numbers.h"
@@ -25,7 +26,8 @@ void AskStoreUserPreset(int n) {
     String question = u"Overwrite user preset " + FormatInteger(n) + u" ?";
     // The list row keeps its name; the stored stops apply when the row is chosen.
     if (ShowMessageBox(u"User presets", question, MessageBoxYesNo) == AnswerYes) {
-        StoreUserPreset(n);
+        // Written at once: a preset stored on purpose must survive a crash.
+        if (StoreUserPreset(n)) SaveSettings();
     }
 }
 

@@ -292,6 +292,17 @@ int TruncateBinFile(int64_t file) {
     return at >= 0 && ftruncate(f->descriptor, at) == 0 ? 1 : 0;
 }
 
+int SyncBinFile(int64_t file) {
+    BinFileRecord *f = Find(file);
+    if (!f) return 0;
+    if (!Settle(*f) || f->failed) return 0;
+    int result;
+    do result = fsync(f->descriptor);
+    while (result != 0 && errno == EINTR);
+    if (result != 0) f->failed = true;
+    return result == 0 ? 1 : 0;
+}
+
 int CloseBinFile(int64_t file) {
     ObjectTable<BinFileRecord> &table = Files();
     if (file == -1) {

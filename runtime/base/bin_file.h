@@ -55,6 +55,9 @@ int64_t BinFilePosition(int64_t file);
 int64_t BinFileLength(int64_t file);
 // Cuts the file at the current position; 1 on success.
 int TruncateBinFile(int64_t file);
+// Writes what is pending and asks the system to put the file's bytes on the
+// disk (fsync); 1 when every write so far reached the file and the sync worked.
+int SyncBinFile(int64_t file);
 // Writes what is pending and closes; -1 closes every file. 1 when every write of
 // the file (every file) reached it and the close succeeded, else 0.
 int CloseBinFile(int64_t file);

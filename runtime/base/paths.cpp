@@ -6,6 +6,7 @@
 
 #include "runtime/base/text.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -102,6 +103,12 @@ int MakeFolder(const String &path) {
 int RemoveFile(const String &path) {
     std::string native;
     return NativePath(path, &native) && unlink(native.c_str()) == 0 ? 1 : 0;
+}
+
+int RenameFile(const String &from, const String &to) {
+    std::string source, target;
+    if (!NativePath(from, &source) || !NativePath(to, &target)) return 0;
+    return rename(source.c_str(), target.c_str()) == 0 ? 1 : 0;
 }
 
 int OpenRegularFileForReading(const std::string &native) {

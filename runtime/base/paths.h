@@ -33,6 +33,9 @@ int64_t PathSize(const String &path);
 int MakeFolder(const String &path);
 // Removes one file. 1 on success.
 int RemoveFile(const String &path);
+// Renames `from` to `to` in one step, replacing a file at `to` (rename(2)): a
+// reader sees either the old or the new file, never a mixture. 1 on success.
+int RenameFile(const String &from, const String &to);
 
 // The system form of a path. False (and *native untouched) when the path cannot
 // name a file: it is empty or holds a zero unit, which the system would take as

@@ -142,6 +142,8 @@ TEST(BinFile, OpenModesAndExclusiveCreate) {
     EXPECT_EQ(PathSize(path), -1);
     ASSERT_NE(OpenBinFile(0, path), 0); // created
     EXPECT_EQ(WriteInt32(0, 1234), 4);
+    EXPECT_EQ(SyncBinFile(0), 1);
+    EXPECT_EQ(PathSize(path), 4); // the pending bytes went out with the sync
     EXPECT_EQ(CloseBinFile(0), 1);
     ASSERT_NE(OpenBinFile(0, path), 0); // kept, not truncated
     EXPECT_EQ(ReadInt32(0), 1234);
@@ -214,4 +216,11 @@ TEST(BinFile, RefusedWritesAreReported) {
     EXPECT_EQ(WriteBytes(0, part.data(), 3000), 3000);
     EXPECT_EQ(WriteBytes(0, part.data(), 3000), 0); // the flush it needed failed
     EXPECT_EQ(CloseBinFile(0), 0);
+
+    // A sync pushes pending writes first, so it too tells of the refusal.
+    ASSERT_NE(OpenBinFile(0, u"/dev/full"), 0);
+    EXPECT_EQ(WriteInt32(0, 1), 4);
+    EXPECT_EQ(SyncBinFile(0), 0);
+    CloseBinFile(0);
+    EXPECT_EQ(SyncBinFile(12345), 0); // no such file
 }

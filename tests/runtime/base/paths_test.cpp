@@ -62,6 +62,15 @@ TEST(Paths, SizesFoldersAndRemoval) {
     EXPECT_EQ(status.st_mode & 0777, 0700u);
     EXPECT_EQ(MakeFolder(folder + u"no/such/parent"), 0);
 
+    // A rename replaces the file at the target in one step.
+    String other = folder + u"other.bin";
+    std::ofstream(Utf8Of(other), std::ios::binary) << "ab";
+    EXPECT_EQ(RenameFile(other, file), 1);
+    EXPECT_EQ(PathSize(file), 2);
+    EXPECT_EQ(PathSize(other), -1);
+    EXPECT_EQ(RenameFile(other, file), 0); // nothing to rename
+    EXPECT_EQ(RenameFile(file, u""), 0);
+
     EXPECT_EQ(RemoveFile(file), 1);
     EXPECT_EQ(RemoveFile(file), 0);
     EXPECT_EQ(PathSize(file), -1);
