@@ -36,6 +36,12 @@ constexpr int64_t GadgetStopButton = 21;
 constexpr int64_t GadgetThumbnail = 22;
 constexpr int64_t GadgetHelpButton = 23;
 constexpr int64_t GadgetAboutButton = 24;
+// Gadgets of the secondary windows.
+constexpr int64_t GadgetAboutIcon = 25;
+constexpr int64_t GadgetAboutText = 26;
+constexpr int64_t GadgetHelpText = 27;
+constexpr int64_t GadgetPreviewImage = 28;
+constexpr int64_t GadgetPreviewScroll = 29;
 
 // Images caught at start-up from the compiled-in pictures of the same number.
 constexpr int64_t ImageSliderStrip = 0;
