@@ -26,6 +26,8 @@ constexpr int SampleBoxWidth = 256;
 constexpr int SampleBoxHeight = 172;
 constexpr int SampleClipHeight = 171;
 
+} // namespace
+
 void RefuseWhileProcessing() {
     ShowMessageBox(u"Processing", u"Sorry but you can't drop files while processing!",
                    MessageBoxOk);
@@ -35,8 +37,6 @@ String FirstLine(const String &list) {
     size_t end = list.find(u'\n');
     return end == String::npos ? list : list.substr(0, end);
 }
-
-} // namespace
 
 void StartConversion() {
     String folder = GetGadgetText(GadgetOutputFolder);

@@ -3,6 +3,7 @@
 // folder. Main thread only; each reads the current drop event.
 #pragma once
 
+#include "runtime/base/string_scratch.h"
 #include "runtime/base/threads.h"
 
 #include <cstdint>
@@ -13,6 +14,11 @@ void StartConversion();
 void LoadSampleImage();
 // The "..." button: asks for the output folder.
 void ChooseOutputFolder();
+
+// The message box that refuses a drop while a conversion runs.
+void RefuseWhileProcessing();
+// The first path of a dropped list (paths separated by line feeds).
+String FirstLine(const String &list);
 
 // How StartConversion starts the worker thread: SpawnThread, replaced by tests
 // that need thread creation to fail.
