@@ -6,6 +6,8 @@
 #include "runtime/ui/internal.h"
 #include "runtime/ui/windows.h"
 
+#include <cstring>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -170,10 +172,21 @@ void SetGadgetState(int64_t gadget, int64_t state) {
     case GadgetKindSpin:
         static_cast<QSpinBox *>(w)->setValue(int(state));
         break;
-    case GadgetKindImage:
-        record->picture = state ? reinterpret_cast<const QImage *>(state)->copy() : QImage();
+    case GadgetKindImage: {
+        const auto *source = reinterpret_cast<const QImage *>(state);
+        QImage &picture = record->picture;
+        // A picture of the same shape is copied into the one the gadget holds: a
+        // re-toned preview of many megapixels then costs one copy, with no fresh
+        // memory to fault in and no old block to give back.
+        if (source && !picture.isNull() && picture.size() == source->size() &&
+            picture.format() == source->format() &&
+            picture.bytesPerLine() == source->bytesPerLine())
+            std::memcpy(picture.bits(), source->constBits(), size_t(source->sizeInBytes()));
+        else
+            picture = source ? source->copy() : QImage();
         w->update();
         break;
+    }
     default:
         break;
     }

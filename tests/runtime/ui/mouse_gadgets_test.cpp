@@ -156,9 +156,15 @@ TEST(MouseGadgets, ImageGadgetTakesRightAndLeftClicks) {
     EXPECT_EQ(LeftClicks, 1);
     QImage shown = Widget(24)->grab().toImage();
     EXPECT_EQ(QColor(shown.pixel(3, 3)), QColor(0, 128, 255));
+    // A picture of the same shape is copied into the gadget's own: shown at once,
+    // and later changes to the source still do not reach the gadget.
     SetGadgetState(24, reinterpret_cast<int64_t>(&icon));
     shown = Widget(24)->grab().toImage();
     EXPECT_EQ(QColor(shown.pixel(3, 3)), QColor(255, 0, 0));
+    icon.fill(Qt::green);
+    shown = Widget(24)->grab().toImage();
+    EXPECT_EQ(QColor(shown.pixel(3, 3)), QColor(255, 0, 0));
+    icon.fill(Qt::red);
     SetImageGadgetDisplaySize(24, 12, 12);
     shown = Widget(24)->grab().toImage();
     EXPECT_EQ(QColor(shown.pixel(3, 3)), QColor(255, 0, 0));

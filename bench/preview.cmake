@@ -1,0 +1,1 @@
+tintwell_bench(bench_preview preview_bench.cpp app Qt6::Widgets)
