@@ -2,11 +2,14 @@
 // start-up does, optionally chooses a preset by name, lets the window settle and
 // saves the window's own rendering as a PNG. With --conversion it converts a few
 // pictures made from the built-in sample photograph and saves the window twice:
-// during the run (STOP button, thumbnail, log lines) and after it (total time).
+// during the run (STOP button, thumbnail, log lines) and after it (total time);
+// --help-window and --preview save those windows instead.
 // scripts/screenshot runs it on a virtual X display.
 #include "app/event_loop.h"
 #include "app/handlers.h"
+#include "app/help_window.h"
 #include "app/job_status.h"
+#include "app/preview_window.h"
 #include "app/startup.h"
 #include "app/window_numbers.h"
 #include "app/worker_state.h"
@@ -46,9 +49,34 @@ int RowNamed(const String &name) {
     return -1;
 }
 
-bool SaveWindow(const QString &output) {
-    auto *window = reinterpret_cast<QWidget *>(WindowPlatformHandle(WindowMain));
-    return window->grab().toImage().save(output, "PNG");
+bool SaveWindow(const QString &output, int64_t number = WindowMain) {
+    auto *window = reinterpret_cast<QWidget *>(WindowPlatformHandle(number));
+    return window && window->grab().toImage().save(output, "PNG");
+}
+
+bool ShootHelp(const QString &output) {
+    OpenHelpWindow();
+    ResizeAppWindow(WindowHelp, 560, 520);
+    SettleFor(500);
+    return SaveWindow(output, WindowHelp);
+}
+
+// The sample photograph at twice its size, dropped on the preview window.
+bool ShootPreview(const QString &output) {
+    QTemporaryDir in;
+    EmbeddedData sample = PictureData(1);
+    QImage photo = QImage::fromData(sample.bytes, int(sample.size));
+    if (!in.isValid() || photo.isNull()) return false;
+    // Without the grey ramp along its bottom, which belongs to the sample canvas.
+    photo = photo.copy(0, 0, 256, 172)
+                .scaled(640, 430, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QString path = QDir(in.path()).filePath("photograph.jpg");
+    if (!photo.save(path, nullptr, 92)) return false;
+    OpenPreview();
+    ResizeAppWindow(WindowPreview, 560, 380);
+    if (!DeliverFileDrop(WindowPreview, -1, path.toStdU16String(), 20, 20)) return false;
+    SettleFor(500);
+    return SaveWindow(output, WindowPreview);
 }
 
 // Six pictures of 1024 x 768 made from the sample photograph, converted into a
@@ -87,21 +115,27 @@ bool ShootConversion(const QString &during, const QString &after) {
 } // namespace
 
 int main(int argc, char **argv) {
-    if (argc < 2 || (std::string(argv[1]) == "--conversion" && argc < 4)) {
+    // Modes and how many output files each takes: the main window (one), a
+    // conversion (during and after), the help window, the preview with a photograph.
+    std::string mode = argc > 1 && argv[1][0] == '-' ? argv[1] : "";
+    int outputs = mode == "--conversion" ? 2 : 1;
+    int first = mode.empty() ? 1 : 2;
+    bool known =
+        mode.empty() || mode == "--conversion" || mode == "--help-window" || mode == "--preview";
+    if (!known || argc < first + outputs) {
         std::fprintf(stderr, "usage: %s output.png [preset name]\n", argv[0]);
         std::fprintf(stderr, "       %s --conversion during.png after.png [preset name]\n",
                      argv[0]);
+        std::fprintf(stderr, "       %s --help-window output.png\n", argv[0]);
+        std::fprintf(stderr, "       %s --preview output.png [preset name]\n", argv[0]);
         return 2;
     }
-    bool conversion = std::string(argv[1]) == "--conversion";
-    int presetArgument = conversion ? 4 : 2;
-    // Start-up moves into the program's folder, so the output path is fixed first.
-    QString output = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
-    QString after;
-    if (conversion) {
-        output = QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath();
-        after = QFileInfo(QString::fromLocal8Bit(argv[3])).absoluteFilePath();
-    }
+    // Start-up moves into the program's folder, so the output paths are fixed first.
+    QString output = QFileInfo(QString::fromLocal8Bit(argv[first])).absoluteFilePath();
+    QString after = outputs > 1
+                        ? QFileInfo(QString::fromLocal8Bit(argv[first + 1])).absoluteFilePath()
+                        : QString();
+    int presetArgument = first + outputs;
     if (!BuildMainWindow(argc, argv)) return 1;
     if (argc > presetArgument) {
         int row = RowNamed(StringFromUtf8(argv[presetArgument]));
@@ -114,7 +148,10 @@ int main(int argc, char **argv) {
         PresetListHandler();
     }
     SettleFor(700);
-    bool saved = conversion ? ShootConversion(output, after) : SaveWindow(output);
+    bool saved = mode == "--conversion"    ? ShootConversion(output, after)
+                 : mode == "--help-window" ? ShootHelp(output)
+                 : mode == "--preview"     ? ShootPreview(output)
+                                           : SaveWindow(output);
     EndRuntime();
     if (!saved) {
         std::fprintf(stderr, "could not take the picture(s)\n");
