@@ -7,14 +7,13 @@
 #include "runtime/base/paths.h"
 #include "runtime/ui/toolkit.h"
 #include "tone/presets.h"
+#include "tone/settings_file.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
 
-// "GT10" read as a little-endian 32-bit value.
-constexpr int32_t SettingsMagic = 0x30315447;
 constexpr size_t PresetRecordBytes = sizeof(TonePreset);
 constexpr size_t UserPresetBytes = PresetRecordBytes * UserPresetCount; // 480
 
@@ -31,15 +30,6 @@ unsigned char *UserPresetBlock() {
     return reinterpret_cast<unsigned char *>(&PresetTable.rows[FirstUserPresetRow]);
 }
 
-// 1 when the next four bytes were there; *value is then their little-endian value.
-int ReadFullInt32(int64_t file, int32_t *value) {
-    unsigned char bytes[4];
-    if (ReadBytes(file, bytes, 4) != 4) return 0;
-    *value = int32_t(uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
-                     uint32_t(bytes[3]) << 24);
-    return 1;
-}
-
 // A size field's number as the file stores it: 32 bits, so a longer number is
 // held at the nearest value that fits rather than wrapped.
 int32_t FieldNumber(int64_t gadget) {
@@ -53,35 +43,23 @@ int MayReplaceSettingsFile() {
     int64_t size = PathSize(SettingsPath());
     if (size == PathMissing) return 1;
     if (size < 0) return 0;
-    int64_t file = OpenBinFileForReading(-1, SettingsPath());
-    if (!file) return 0;
-    int32_t magic = 0;
-    int ours = size == 0 || (ReadFullInt32(file, &magic) && magic == SettingsMagic);
-    CloseBinFile(file);
-    return ours;
+    StoredSettings stored;
+    return size == 0 || ReadSettingsFile(SettingsPath(), &stored);
 }
 
 } // namespace
 
 void LoadSettings() {
-    int64_t file = OpenBinFileForReading(-1, SettingsPath());
-    if (!file) return;
-    int32_t value = 0;
-    if (!ReadFullInt32(file, &value) || value != SettingsMagic) {
-        CloseBinFile(file);
-        return;
-    }
-    // A file cut short keeps the start-up values for whatever lies past its end.
-    if (ReadFullInt32(file, &value)) SetGadgetText(GadgetMaxWidth, FormatInteger(value));
-    if (ReadFullInt32(file, &value)) SetGadgetText(GadgetMaxHeight, FormatInteger(value));
-    if (ReadFullInt32(file, &value) && (value == 0 || value == 1))
-        SetGadgetState(GadgetQuality, value);
-    // Only whole records are taken, so no preset is left half old, half new.
-    unsigned char block[UserPresetBytes];
-    int64_t got = ReadBytes(file, block, int64_t(UserPresetBytes));
-    size_t whole = size_t(std::max<int64_t>(got, 0)) / PresetRecordBytes * PresetRecordBytes;
-    std::memcpy(UserPresetBlock(), block, whole);
-    CloseBinFile(file);
+    StoredSettings stored;
+    if (!ReadSettingsFile(SettingsPath(), &stored)) return;
+    // A file cut short keeps the start-up values for whatever lies past its end;
+    // only whole preset records are taken, so none is left half old, half new.
+    if (stored.Fields > 0) SetGadgetText(GadgetMaxWidth, FormatInteger(stored.MaxWidth));
+    if (stored.Fields > 1) SetGadgetText(GadgetMaxHeight, FormatInteger(stored.MaxHeight));
+    if (stored.Fields > 2 && (stored.Quality == 0 || stored.Quality == 1))
+        SetGadgetState(GadgetQuality, stored.Quality);
+    std::memcpy(UserPresetBlock(), stored.UserPresets,
+                size_t(stored.PresetRecords) * PresetRecordBytes);
 }
 
 void SaveSettings() {

@@ -18,6 +18,7 @@
 #include "tone/colour_table.h"
 #include "tone/jpeg_handles.h"
 #include "tone/luma_tables.h"
+#include "tone/settings_file.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -30,32 +31,11 @@ int CatchInterfaceImage(int number) {
     return DecodeImageFromMemory(number, data.bytes, int64_t(data.size)) != 0;
 }
 
-namespace {
-
-// The base of the per-user data folders: $XDG_DATA_HOME when it is an absolute
-// path, else home + ".local/share/"; empty when neither is known.
-String UserDataBase() {
-    const char *xdg = std::getenv("XDG_DATA_HOME");
-    if (xdg && xdg[0] == '/') {
-        String base = StringFromUtf8(xdg);
-        if (base.back() != u'/') base += u'/';
-        return base;
-    }
-    String home = HomeFolder();
-    if (home.empty()) return String();
-    return home + u".local/share/";
-}
-
-} // namespace
-
 void PrepareDataFolder() {
-    String base = UserDataBase();
-    if (base.empty()) {
-        // A relative data folder would land in the program's own folder.
-        DataFolder.clear();
-        return;
-    }
-    DataFolder = base + u"Quillcraft/Tintwell/";
+    // Empty when no home is known: a relative data folder would land in the
+    // program's own folder.
+    DataFolder = SettingsFolderPath();
+    if (DataFolder.empty()) return;
     // Each missing folder on the way is made on its own, so a fresh account
     // without ".local/share" still gets its data folder.
     for (size_t slash = DataFolder.find(u'/', 1); slash != String::npos;

@@ -9,6 +9,8 @@
 #include "tone/load_jpeg.h"
 #include "tone/load_source.h"
 
+#include <cerrno>
+
 namespace {
 
 constexpr int64_t ThumbnailWidth = 256;
@@ -25,7 +27,10 @@ ThumbnailRect ThumbnailCrop(int64_t width, int64_t height) {
 
 int ConvertOneFile(const String &path, const String &outputFolder,
                    const ConversionSettings &settings, int shift, int64_t ordinal, int64_t data,
-                   const StatusSink &sink) {
+                   const StatusSink &sink, ConversionOutcome *outcome) {
+    ConversionOutcome local;
+    ConversionOutcome &result = outcome ? *outcome : local;
+    result = ConversionOutcome{};
     ReportStatus(sink, StatusLoading, ordinal, data);
     // The loader order of LoadSourceImage, step by step: the saver follows the loader.
     int orientation = 0;
@@ -37,9 +42,12 @@ int ConvertOneFile(const String &path, const String &outputFolder,
         image = LoadImageViaPlatform(path, settings.MaxWidth, settings.MaxHeight);
     }
     int saved = 0;
+    if (!image) result.FailedStage = StageLoad;
     if (image) {
+        result.Pixels = ImagePixelWidth(image) * ImagePixelHeight(image);
         // A picture that could not be toned is not saved as if it were.
         int toned = ToneImage(image, shift);
+        if (!toned) result.FailedStage = StageTone;
         if (toned && sink.wantsThumbnails) {
             ThumbnailRect r = ThumbnailCrop(ImagePixelWidth(image), ImagePixelHeight(image));
             int64_t thumbnail = CropImage(image, -1, r.x, r.y, r.width, r.height);
@@ -49,8 +57,14 @@ int ConvertOneFile(const String &path, const String &outputFolder,
         if (toned && !StopRequested()) {
             ReportStatus(sink, StatusSaving, ordinal, data);
             String output = outputFolder + FileNamePart(path);
+            errno = 0;
             saved = fromJpeg ? SaveJpeg(image, output, settings.JpegQuality, orientation)
                              : SavePng(image, output);
+            if (!saved && !StopRequested()) {
+                result.FailedStage = StageSave;
+                result.SaveError = errno;
+            }
+            result.Output = output;
         }
         ReleaseImage(image);
     }

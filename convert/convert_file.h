@@ -3,7 +3,8 @@
 // the saver its loader implies (JPEG sources as JPEG, everything else as PNG),
 // reporting each stage to a sink. The worker of the main window and any other
 // caller convert through this one procedure, so they write identical files.
-// Runs on one converting thread at a time (the JPEG handles are shared).
+// Any number of threads may convert at once: each has its own JPEG handles and
+// drawing state.
 #pragma once
 
 #include "convert/conversion_status.h"
@@ -23,12 +24,25 @@ struct ThumbnailRect {
 };
 ThumbnailRect ThumbnailCrop(int64_t width, int64_t height);
 
+// What became of one file, for callers that explain failures (the batch command).
+constexpr int StageNone = 0; // converted, or stopped before anything failed
+constexpr int StageLoad = 1; // neither loader read it
+constexpr int StageTone = 2; // loaded but could not be toned
+constexpr int StageSave = 3; // the saver failed
+struct ConversionOutcome {
+    int FailedStage = StageNone;
+    int SaveError = 0;  // errno right after a failed save, 0 if none was set
+    int64_t Pixels = 0; // width x height of the picture as loaded
+    String Output;      // the path handed to the saver (before its naming rules)
+};
+
 // Converts `path` into `outputFolder` (ending in "/") with the tone shift `shift`.
 // Reports StatusLoading, StatusThumbnail (when the sink wants it), StatusSaving
 // and the final status, each with `ordinal` and `data` (the thumbnail carries its
 // image instead). The stop request is looked at between toning and saving, inside
 // the PNG writer and when the final status is chosen. Answers the final status:
 // StatusDone, StatusError or StatusCancelled.
+// With `outcome`, also tells where a failure happened.
 int ConvertOneFile(const String &path, const String &outputFolder,
                    const ConversionSettings &settings, int shift, int64_t ordinal, int64_t data,
-                   const StatusSink &sink);
+                   const StatusSink &sink, ConversionOutcome *outcome = nullptr);

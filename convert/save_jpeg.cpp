@@ -23,7 +23,8 @@ struct TurboFree {
 std::unique_ptr<unsigned char, TurboFree> CompressImage(int64_t image, int quality,
                                                         unsigned long *size) {
     std::unique_ptr<unsigned char, TurboFree> jpeg;
-    if (!ImageExists(image) || !OpenDrawTarget(ImageTarget(image))) return jpeg;
+    if (!StartJpegHandles() || !ImageExists(image) || !OpenDrawTarget(ImageTarget(image)))
+        return jpeg;
     int64_t layout = TargetLayout();
     int flags = quality > 80 ? TJFLAG_ACCURATEDCT : TJFLAG_FASTDCT;
     if (layout & LayoutBottomUp) flags |= TJFLAG_BOTTOMUP;

@@ -2,10 +2,21 @@
 
 #include "runtime/image/pixel_layout.h"
 
-tjhandle JpegDecompressor = nullptr;
-tjhandle JpegCompressor = nullptr;
+thread_local tjhandle JpegDecompressor = nullptr;
+thread_local tjhandle JpegCompressor = nullptr;
+
+namespace {
+
+// Destroys the thread's handles when the thread ends.
+struct HandleOwner {
+    ~HandleOwner() { EndJpegHandles(); }
+};
+thread_local HandleOwner Owner;
+
+} // namespace
 
 int StartJpegHandles() {
+    (void)&Owner; // makes the thread's owner exist, so its destructor runs at thread end
     if (!JpegDecompressor) JpegDecompressor = tjInitDecompress();
     if (!JpegCompressor) JpegCompressor = tjInitCompress();
     return JpegDecompressor && JpegCompressor ? 1 : 0;

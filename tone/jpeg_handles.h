@@ -1,27 +1,28 @@
-// The two TurboJPEG handles the program keeps for its whole life: one decompressor
-// for the JPEG loader and one compressor for the JPEG saver.
+// The TurboJPEG handles of the JPEG loader (a decompressor) and the JPEG saver (a
+// compressor), one pair per thread: each thread that loads or saves JPEG files
+// gets its own pair on first use, and the pair is destroyed when the thread ends,
+// so any number of threads may convert files at once.
 //
 // A TurboJPEG handle can be left unusable by a failure: after a rejected header
 // (a 12-bit file, for instance) the decompressor refuses every later JPEG. So a
 // caller whose header read, decode or compression failed replaces the handle with
 // a fresh one before returning, and the next file starts clean.
 //
-// StartJpegHandles runs once at start-up (tests call it too) before any loader or
-// saver. The decompressor is used by one thread at a time (the worker during a
-// conversion, the main thread otherwise); the compressor by the worker only.
+// The loader and the saver call StartJpegHandles themselves; start-up calls it
+// too, so a missing library fails early.
 #pragma once
 
 #include <cstdint>
 #include <turbojpeg.h>
 
-extern tjhandle JpegDecompressor;
-extern tjhandle JpegCompressor;
+extern thread_local tjhandle JpegDecompressor;
+extern thread_local tjhandle JpegCompressor;
 
-// Creates whichever handle is missing. Returns 1 when both exist afterwards, else 0.
-// Idempotent.
+// Creates whichever handle of the calling thread is missing. Returns 1 when both
+// exist afterwards, else 0. Idempotent and cheap once both exist.
 int StartJpegHandles();
 
-// Destroys both handles (end of the program).
+// Destroys the calling thread's handles (also done when the thread ends).
 void EndJpegHandles();
 
 // Destroy the handle and create a fresh one. Return 1 when the new handle exists.

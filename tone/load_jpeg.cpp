@@ -160,6 +160,7 @@ int64_t LoadJpegScaled(const String &path, int64_t maxWidth, int64_t maxHeight, 
     int w = 0, h = 0, subsampling = 0, colourspace = 0;
     // A warning while reading the header (stray bytes between segments) still
     // gives the full size; only a real failure hands the file on.
+    if (!StartJpegHandles()) return 0;
     if (tjDecompressHeader3(JpegDecompressor, data.get(), (unsigned long)length, &w, &h,
                             &subsampling, &colourspace) != 0 &&
         !(tjGetErrorCode(JpegDecompressor) == TJERR_WARNING && w > 0 && h > 0)) {

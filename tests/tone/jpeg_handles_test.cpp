@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <vector>
 
 namespace {
@@ -38,6 +39,26 @@ TEST(JpegHandles, StartIsIdempotentAndReplacementsWork) {
     EXPECT_EQ(JpegDecompressor, nullptr);
     EXPECT_EQ(JpegCompressor, nullptr);
     EXPECT_EQ(StartJpegHandles(), 1);
+    EXPECT_TRUE(RoundTrip());
+}
+
+TEST(JpegHandles, EachThreadHasItsOwnPair) {
+    ASSERT_EQ(StartJpegHandles(), 1);
+    tjhandle mine = JpegDecompressor;
+    tjhandle theirs = nullptr, theirsAfterStart = nullptr;
+    bool roundTrip = false;
+    std::thread other([&] {
+        theirs = JpegDecompressor; // nothing yet on a new thread
+        StartJpegHandles();
+        theirsAfterStart = JpegDecompressor;
+        roundTrip = RoundTrip();
+    });
+    other.join();
+    EXPECT_EQ(theirs, nullptr);
+    EXPECT_NE(theirsAfterStart, nullptr);
+    EXPECT_NE(theirsAfterStart, mine);
+    EXPECT_TRUE(roundTrip);
+    EXPECT_EQ(JpegDecompressor, mine); // this thread's pair is untouched
     EXPECT_TRUE(RoundTrip());
 }
 
