@@ -1,0 +1,145 @@
+// tintwell-batch: the window's conversion from the command line. See
+// batch_options.h for the command line and tintwell-batch.1 for the manual.
+#include "batch/batch_inputs.h"
+#include "batch/batch_options.h"
+#include "batch/batch_run.h"
+#include "batch/batch_tone.h"
+#include "convert/stop_flag.h"
+#include "runtime/base/base_runtime.h"
+#include "runtime/base/text.h"
+#include "runtime/image/image_runtime.h"
+#include "tone/luma_tables.h"
+#include "tone/settings_file.h"
+
+#include <csignal>
+#include <cstdio>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+constexpr int ExitDone = 0, ExitFailed = 1, ExitUsage = 2, ExitInterrupted = 130;
+constexpr int32_t DefaultBox = 8192;
+
+volatile std::sig_atomic_t Interrupted = 0;
+
+// The files being converted end as the stop rules say; nothing new starts.
+void OnStopSignal(int) {
+    Interrupted = 1;
+    RequestStop();
+}
+
+void CatchStopSignals() {
+    struct sigaction action = {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+int UsageError(const std::string &message) {
+    std::fprintf(stderr, "tintwell-batch: %s\nTry 'tintwell-batch --help' for more.\n",
+                 message.c_str());
+    return ExitUsage;
+}
+
+// Inputs in all, for the progress line; -1 when they come from standard input.
+int64_t CountInputs(const BatchOptions &options) {
+    if (options.FilesFrom == "-") return -1;
+    InputWalker walker;
+    if (!StartInputWalk(&walker, options.Inputs, options.FilesFrom, options.Recursive)) return -1;
+    int64_t count = 0;
+    for (BatchInput input; NextBatchInput(&walker, &input);) count++;
+    EndInputWalk(&walker);
+    return count;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    BatchOptions options;
+    std::string error;
+    if (!ParseBatchArguments(argc, argv, &options, &error)) return UsageError(error);
+    if (options.Help) {
+        std::fputs(BatchUsageText(), stdout);
+        return ExitDone;
+    }
+    if (options.Version) {
+        std::puts("tintwell-batch 1.1.1");
+        return ExitDone;
+    }
+
+    StartBaseRuntime();
+    StartImageRuntime();
+    RegisterPngCodec();
+    BuildLumaTables();
+
+    // The window's settings give the user presets and the defaults.
+    StoredSettings stored;
+    String folder = SettingsFolderPath();
+    bool haveSettings = !folder.empty() && ReadSettingsFile(folder + u"Tintwell.dat", &stored);
+    const StoredSettings *settings = haveSettings ? &stored : nullptr;
+
+    if (!ChooseBatchTone(options.Preset, options.Stops, options.StopsGiven, settings, &error))
+        return UsageError(error);
+    if (options.ListPresets) {
+        ListPresets(stdout, settings);
+        return ExitDone;
+    }
+    if (!options.ExportLut.empty()) {
+        if (ExportColourTable(options.ExportLut, options.Shift, &error)) return ExitDone;
+        std::fprintf(stderr, "tintwell-batch: %s\n", error.c_str());
+        return ExitFailed;
+    }
+
+    BatchRun run;
+    run.Shift = options.Shift;
+    run.Verbosity = options.Verbosity;
+    if (options.BoxGiven) {
+        run.Conversion.MaxWidth = options.MaxWidth, run.Conversion.MaxHeight = options.MaxHeight;
+    } else if (settings && settings->Fields >= 2) {
+        run.Conversion.MaxWidth = settings->MaxWidth,
+        run.Conversion.MaxHeight = settings->MaxHeight;
+    } else {
+        run.Conversion.MaxWidth = run.Conversion.MaxHeight = DefaultBox;
+    }
+    if (options.Quality) {
+        run.Conversion.JpegQuality = options.Quality;
+    } else {
+        bool stored01 =
+            settings && settings->Fields == 3 && (settings->Quality == 0 || settings->Quality == 1);
+        run.Conversion.JpegQuality = stored01 && settings->Quality == 0 ? 80 : 95;
+    }
+    unsigned cores = std::thread::hardware_concurrency();
+    run.Jobs =
+        options.Jobs ? options.Jobs : int(cores ? std::min(cores, unsigned(BatchMaxJobs)) : 1);
+    run.OutputFolder = StringFromUtf8(options.OutputFolder);
+    if (run.OutputFolder.back() != u'/') run.OutputFolder += u'/';
+
+    if (options.Verbosity > 1)
+        std::fprintf(stderr, "tone shift %d, box %dx%d, JPEG quality %d, %d jobs\n", run.Shift,
+                     run.Conversion.MaxWidth, run.Conversion.MaxHeight, run.Conversion.JpegQuality,
+                     run.Jobs);
+
+    InputWalker walker;
+    if (!StartInputWalk(&walker, options.Inputs, options.FilesFrom, options.Recursive))
+        return UsageError("cannot read --files-from " + options.FilesFrom);
+    if (options.DryRun) {
+        int64_t unreadable = DryRunBatch(run, &walker, stdout);
+        EndInputWalk(&walker);
+        return unreadable ? ExitFailed : ExitDone;
+    }
+    if (!MakeFolderPath(run.OutputFolder)) {
+        std::fprintf(stderr, "tintwell-batch: cannot make the output folder %s\n",
+                     options.OutputFolder.c_str());
+        EndInputWalk(&walker);
+        return ExitFailed;
+    }
+    CatchStopSignals();
+    run.Progress = options.Verbosity > 0 && isatty(STDERR_FILENO);
+    if (run.Progress) run.Total = CountInputs(options);
+    BatchCounts counts = RunBatch(run, &walker, stdout, stderr);
+    EndInputWalk(&walker);
+    if (Interrupted) return ExitInterrupted;
+    return counts.Failed || counts.Cancelled ? ExitFailed : ExitDone;
+}

@@ -1,0 +1,217 @@
+#include "batch/batch_options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// The options that take a value, by their long name, with their short letter.
+struct OptionName {
+    const char *longName;
+    char shortName; // 0: long form only
+    bool takesValue;
+};
+
+const OptionName Options[] = {
+    {"out", 'o', true},         {"preset", 'p', true},   {"stops", 0, true},
+    {"shift", 's', true},       {"max", 'm', true},      {"quality", 'q', true},
+    {"recursive", 'r', false},  {"jobs", 'j', true},     {"files-from", 0, true},
+    {"list-presets", 0, false}, {"export-lut", 0, true}, {"dry-run", 'n', false},
+    {"quiet", 0, false},        {"verbose", 0, false},   {"help", 'h', false},
+    {"version", 0, false},
+};
+
+const OptionName *FindLong(const std::string &name) {
+    for (const OptionName &option : Options)
+        if (name == option.longName) return &option;
+    return nullptr;
+}
+
+const OptionName *FindShort(char letter) {
+    for (const OptionName &option : Options)
+        if (option.shortName && option.shortName == letter) return &option;
+    return nullptr;
+}
+
+// A whole decimal integer in [low, high], with an optional sign.
+bool ReadInteger(const std::string &text, long low, long high, long *value) {
+    if (text.empty() || text.size() > 12) return false;
+    errno = 0;
+    char *end = nullptr;
+    long v = std::strtol(text.c_str(), &end, 10);
+    if (errno || *end || end == text.c_str() ||
+        !(text[0] == '-' || text[0] == '+' || (text[0] >= '0' && text[0] <= '9')))
+        return false;
+    if (v < low || v > high) return false;
+    *value = v;
+    return true;
+}
+
+// "WxH" (or "WXH"), each side 0..32767.
+bool ReadBox(const std::string &text, int32_t *width, int32_t *height) {
+    size_t x = text.find_first_of("xX");
+    if (x == std::string::npos) return false;
+    long w = 0, h = 0;
+    std::string a = text.substr(0, x), b = text.substr(x + 1);
+    for (const std::string *side : {&a, &b})
+        if (side->empty() || side->find_first_not_of("0123456789") != std::string::npos)
+            return false;
+    if (!ReadInteger(a, 0, BatchBoxLimit, &w) || !ReadInteger(b, 0, BatchBoxLimit, &h))
+        return false;
+    *width = int32_t(w), *height = int32_t(h);
+    return true;
+}
+
+bool Fail(std::string *error, const std::string &message) {
+    *error = message;
+    return false;
+}
+
+// Applies one option with its value (empty for flags).
+bool Apply(const OptionName &option, const std::string &value, BatchOptions *o,
+           std::string *error) {
+    std::string name = std::string("--") + option.longName;
+    long number = 0;
+    if (name == "--out") {
+        if (value.empty()) return Fail(error, "--out needs a folder");
+        o->OutputFolder = value;
+    } else if (name == "--preset") {
+        if (value.empty()) return Fail(error, "--preset needs a name or a row number");
+        o->Preset = value;
+    } else if (name == "--stops") {
+        o->Stops = value, o->StopsGiven = true;
+    } else if (name == "--shift") {
+        if (!ReadInteger(value, -BatchShiftLimit, BatchShiftLimit, &number))
+            return Fail(error,
+                        "--shift must be a whole number from -116 to 116, not \"" + value + "\"");
+        o->Shift = int(number);
+    } else if (name == "--max") {
+        if (!ReadBox(value, &o->MaxWidth, &o->MaxHeight))
+            return Fail(error, "--max must be WIDTHxHEIGHT, each 0..32767 (0: no limit), not \"" +
+                                   value + "\"");
+        o->BoxGiven = true;
+    } else if (name == "--quality") {
+        if (value == "medium")
+            o->Quality = 80;
+        else if (value == "high")
+            o->Quality = 95;
+        else
+            return Fail(error, "--quality must be medium or high, not \"" + value + "\"");
+    } else if (name == "--recursive") {
+        o->Recursive = true;
+    } else if (name == "--jobs") {
+        if (!ReadInteger(value, 1, BatchMaxJobs, &number))
+            return Fail(error, "--jobs must be a whole number from 1 to 64, not \"" + value + "\"");
+        o->Jobs = int(number);
+    } else if (name == "--files-from") {
+        if (value.empty())
+            return Fail(error, "--files-from needs a file (or - for standard input)");
+        o->FilesFrom = value;
+    } else if (name == "--list-presets") {
+        o->ListPresets = true;
+    } else if (name == "--export-lut") {
+        if (value.empty()) return Fail(error, "--export-lut needs a file name");
+        o->ExportLut = value;
+    } else if (name == "--dry-run") {
+        o->DryRun = true;
+    } else if (name == "--quiet") {
+        o->Verbosity = 0;
+    } else if (name == "--verbose") {
+        o->Verbosity = 2;
+    } else if (name == "--help") {
+        o->Help = true;
+    } else if (name == "--version") {
+        o->Version = true;
+    }
+    return true;
+}
+
+} // namespace
+
+int ParseBatchArguments(int argc, const char *const *argv, BatchOptions *options,
+                        std::string *error) {
+    BatchOptions o;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; i++) {
+        std::string arg = argv[i] ? argv[i] : "";
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            o.Inputs.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const OptionName *option = nullptr;
+        std::string value;
+        bool attached = false;
+        if (arg[1] == '-') {
+            size_t equals = arg.find('=');
+            option = FindLong(
+                arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2));
+            if (!option) return Fail(error, "unknown option " + arg.substr(0, equals));
+            if (equals != std::string::npos) {
+                if (!option->takesValue)
+                    return Fail(error, arg.substr(0, equals) + " takes no value");
+                value = arg.substr(equals + 1), attached = true;
+            }
+        } else {
+            // Short flags may be grouped ("-rn"); a short option with a value takes
+            // the rest of the argument or the next one.
+            size_t at = 1;
+            for (; at < arg.size(); at++) {
+                option = FindShort(arg[at]);
+                if (!option) return Fail(error, std::string("unknown option -") + arg[at]);
+                if (option->takesValue) break;
+                if (!Apply(*option, "", &o, error)) return 0;
+            }
+            if (at == arg.size()) continue; // flags only
+            if (at + 1 < arg.size()) value = arg.substr(at + 1), attached = true;
+        }
+        if (option->takesValue && !attached) {
+            if (i + 1 >= argc || !argv[i + 1])
+                return Fail(error, std::string("--") + option->longName + " needs a value");
+            value = argv[++i];
+        }
+        if (!Apply(*option, value, &o, error)) return 0;
+    }
+    bool converts = !o.Help && !o.Version && !o.ListPresets && o.ExportLut.empty();
+    if (converts && o.Inputs.empty() && o.FilesFrom.empty())
+        return Fail(error, "nothing to convert: name files or folders, or --files-from");
+    if (converts && !o.DryRun && o.OutputFolder.empty())
+        return Fail(error, "--out is required: the folder the toned files go to");
+    if (converts && o.DryRun && o.OutputFolder.empty())
+        return Fail(error, "--out is required, also for --dry-run (it names the outputs)");
+    *options = o;
+    error->clear();
+    return 1;
+}
+
+const char *BatchUsageText() {
+    return "usage: tintwell-batch [options] FILE|FOLDER...\n"
+           "Tones pictures by luminance with a Tintwell tone and writes them to a folder,\n"
+           "JPEG as JPEG and everything else as PNG, never overwriting a file.\n"
+           "\n"
+           "  -o, --out DIR          output folder (required; made if missing, mode 0700)\n"
+           "  -p, --preset NAME|ROW  a built-in preset by name (any case) or row, or\n"
+           "                         \"User preset n\" from the window's settings; default Gray\n"
+           "      --stops TEXT       nine stops as the window copies them (\"!dd 0x...,...\")\n"
+           "  -s, --shift N          tone shift -116..116 (default 0)\n"
+           "  -m, --max WxH          maximum box (default: the window's, else 8192x8192;\n"
+           "                         0 = no limit)\n"
+           "  -q, --quality medium|high   JPEG quality 80 / 95 (default: the window's, else high)\n"
+           "  -r, --recursive        descend into sub-folders; outputs mirror them under --out\n"
+           "  -j, --jobs N           files converted at once (default: number of cores)\n"
+           "      --files-from FILE  read paths, one a line (\"-\" = standard input)\n"
+           "      --list-presets     print every preset row with its name and stops, then exit\n"
+           "      --export-lut FILE.png   write the tone's colour table (2048 x 1, RGB), then "
+           "exit\n"
+           "  -n, --dry-run          print what would be converted and the output names\n"
+           "      --quiet            print only failures\n"
+           "      --verbose          also print the settings in use\n"
+           "  -h, --help             this text\n"
+           "      --version          the version\n"
+           "\n"
+           "Exit status: 0 all done, 1 some files failed, 2 bad usage, 130 interrupted.\n";
+}

@@ -1,0 +1,217 @@
+#include "batch/batch_run.h"
+
+#include "convert/output_name.h"
+#include "convert/stop_flag.h"
+#include "runtime/base/dates.h"
+#include "runtime/base/paths.h"
+#include "runtime/base/text.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int64_t ProgressPeriodMs = 100;
+
+// What the workers share; everything behind `lock`.
+struct SharedRun {
+    std::mutex lock;
+    InputWalker *walker = nullptr;
+    bool inputsEnded = false;
+    int64_t handedOut = 0;
+    int64_t nextToPrint = 0;
+    std::map<int64_t, std::string> waiting; // finished lines behind an earlier file
+    BatchCounts counts;
+    int64_t pixels = 0;
+    int64_t start = 0, lastProgress = 0;
+};
+
+// Why a file no loader read could not be converted.
+std::string LoadFailureReason(const String &path) {
+    std::string native;
+    if (!NativePath(path, &native)) return "cannot open: Invalid argument";
+    int descriptor = open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) return std::string("cannot open: ") + std::strerror(errno);
+    struct stat status;
+    bool regular = fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
+    bool folder = !regular && S_ISDIR(status.st_mode);
+    close(descriptor);
+    if (folder) return "is a folder";
+    if (!regular) return "not a regular file";
+    return "not a picture this program reads";
+}
+
+void DrawProgress(SharedRun &shared, const BatchRun &run, std::FILE *err) {
+    int64_t now = MillisecondClock();
+    if (now - shared.lastProgress < ProgressPeriodMs) return;
+    shared.lastProgress = now;
+    const BatchCounts &c = shared.counts;
+    int64_t finished = c.Done + c.Failed + c.Cancelled;
+    double seconds = double(std::max<int64_t>(now - shared.start, 1)) / 1000.0;
+    double megapixels = double(shared.pixels) / 1e6 / seconds;
+    std::string left;
+    if (run.Total > 0 && finished > 0) {
+        int64_t remaining = int64_t(seconds / double(finished) * double(run.Total - finished));
+        left = ", " + Utf8Of(FormatDateMask(u"%hhh %iim %sss", remaining)) + " left";
+    }
+    std::string total = run.Total >= 0 ? "/" + std::to_string(run.Total) : std::string();
+    std::fprintf(err, "\r\033[K%lld%s files, %.1f MP/s%s", (long long)finished, total.c_str(),
+                 megapixels, left.c_str());
+    std::fflush(err);
+}
+
+// Records one finished file and prints every line that is now in order.
+void Finish(SharedRun &shared, const BatchRun &run, int64_t index, int status,
+            const std::string &line, int64_t pixels, std::FILE *out, std::FILE *err) {
+    std::lock_guard<std::mutex> hold(shared.lock);
+    if (status == StatusDone)
+        shared.counts.Done++;
+    else if (status == StatusCancelled)
+        shared.counts.Cancelled++;
+    else
+        shared.counts.Failed++;
+    shared.pixels += pixels;
+    bool shown = run.Verbosity > 0 || status == StatusError;
+    shared.waiting[index] = shown ? line : std::string();
+    bool printed = false;
+    for (auto at = shared.waiting.find(shared.nextToPrint); at != shared.waiting.end();
+         at = shared.waiting.find(shared.nextToPrint)) {
+        if (!at->second.empty()) {
+            if (run.Progress && !printed) std::fputs("\r\033[K", err);
+            std::fprintf(out, "%s\n", at->second.c_str());
+            printed = true;
+        }
+        shared.waiting.erase(at);
+        shared.nextToPrint++;
+    }
+    if (printed) std::fflush(out);
+    if (run.Progress) {
+        if (printed) shared.lastProgress = 0;
+        DrawProgress(shared, run, err);
+    }
+}
+
+void Work(SharedRun *shared, const BatchRun *run, std::FILE *out, std::FILE *err) {
+    const StatusSink quiet{};
+    for (;;) {
+        BatchInput input;
+        int64_t index;
+        {
+            std::lock_guard<std::mutex> hold(shared->lock);
+            // Nothing new starts once a stop is requested.
+            if (shared->inputsEnded || StopRequested()) return;
+            if (!NextBatchInput(shared->walker, &input)) {
+                shared->inputsEnded = true;
+                return;
+            }
+            index = shared->handedOut++;
+        }
+        String folder = run->OutputFolder + input.Relative;
+        String name = input.Relative + FileNamePart(input.Path);
+        ConversionOutcome outcome;
+        int status;
+        if (!input.Relative.empty() && !MakeFolderPath(folder)) {
+            status = StatusError;
+            outcome.FailedStage = StageSave;
+            outcome.SaveError = errno;
+            outcome.Output = folder;
+        } else {
+            status = ConvertOneFile(input.Path, folder, run->Conversion, run->Shift, index + 1, 0,
+                                    quiet, &outcome);
+        }
+        Finish(*shared, *run, index, status, BatchLine(status, name, input.Path, outcome),
+               outcome.Pixels, out, err);
+    }
+}
+
+} // namespace
+
+int MakeFolderPath(const String &folder) {
+    for (size_t slash = folder.find(u'/', 1); slash != String::npos;
+         slash = folder.find(u'/', slash + 1)) {
+        String step = folder.substr(0, slash);
+        if (PathSize(step) == PathMissing) MakeFolder(step); // a rival may make it first
+    }
+    String whole = folder;
+    while (whole.size() > 1 && whole.back() == u'/') whole.pop_back();
+    if (PathSize(whole) == PathMissing) MakeFolder(whole);
+    return PathSize(whole) == PathIsFolder ? 1 : 0;
+}
+
+std::string BatchLine(int status, const String &name, const String &path,
+                      const ConversionOutcome &outcome) {
+    std::string shown = Utf8Of(name);
+    switch (status) {
+    case StatusDone:
+        return "[Done]  " + shown;
+    case StatusCancelled:
+        return "[Cancelled]  " + shown;
+    default:
+        break;
+    }
+    std::string reason;
+    if (outcome.FailedStage == StageSave) {
+        reason = "cannot write " + Utf8Of(outcome.Output) + ": " +
+                 std::strerror(outcome.SaveError ? outcome.SaveError : EIO);
+    } else if (outcome.FailedStage == StageTone) {
+        reason = "could not be toned (out of memory)";
+    } else {
+        reason = LoadFailureReason(path);
+    }
+    return "[Error]  " + shown + "  " + reason;
+}
+
+BatchCounts RunBatch(const BatchRun &run, InputWalker *walker, std::FILE *out, std::FILE *err) {
+    SharedRun shared;
+    shared.walker = walker;
+    shared.start = MillisecondClock();
+    std::vector<std::thread> workers;
+    for (int n = 0; n < std::max(run.Jobs, 1); n++)
+        workers.emplace_back(Work, &shared, &run, out, err);
+    for (std::thread &worker : workers) worker.join();
+    if (run.Progress) std::fputs("\r\033[K", err);
+    const BatchCounts &c = shared.counts;
+    if (run.Verbosity > 0) {
+        int64_t seconds = (MillisecondClock() - shared.start) / 1000;
+        std::fprintf(out, "%lld done, %lld failed, %lld cancelled in %s\n", (long long)c.Done,
+                     (long long)c.Failed, (long long)c.Cancelled,
+                     Utf8Of(FormatDateMask(u"%hhh %iim %sss", seconds)).c_str());
+    }
+    std::fflush(out);
+    return c;
+}
+
+int64_t DryRunBatch(const BatchRun &run, InputWalker *walker, std::FILE *out) {
+    int64_t unreadable = 0;
+    for (BatchInput input; NextBatchInput(walker, &input);) {
+        String name = input.Relative + FileNamePart(input.Path);
+        std::string native;
+        unsigned char head[3] = {0, 0, 0};
+        int descriptor = NativePath(input.Path, &native) ? OpenRegularFileForReading(native) : -1;
+        if (descriptor < 0) {
+            unreadable++;
+            std::fprintf(out, "[Error]  %s  %s\n", Utf8Of(name).c_str(),
+                         LoadFailureReason(input.Path).c_str());
+            continue;
+        }
+        bool jpeg =
+            read(descriptor, head, 3) == 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
+        close(descriptor);
+        // The loader tries JPEG first; the saver follows the loader.
+        String target = run.OutputFolder + name;
+        String output = jpeg ? ApplyExtensionRule(target, {u"jpg", u"jpeg"}, u"jpg")
+                             : ApplyExtensionRule(target, {u"png"}, u"png");
+        if (PathSize(output) != PathMissing)
+            output = StampedOutputName(output, jpeg ? u"jpg" : u"png");
+        std::fprintf(out, "%s -> %s\n", Utf8Of(input.Path).c_str(), Utf8Of(output).c_str());
+    }
+    std::fflush(out);
+    return unreadable;
+}

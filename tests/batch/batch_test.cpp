@@ -1,0 +1,361 @@
+// tintwell-batch driven as a user drives it: the built executable on real files
+// in temporary folders, its output lines, exit codes and the files it writes.
+#include "batch/batch_tone.h"
+#include "convert/convert_file.h"
+#include "runtime/base/base_runtime.h"
+#include "runtime/base/text.h"
+#include "runtime/image/image_runtime.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/test_jpeg.h"
+#include "tone/colour_table.h"
+#include "tone/luma_tables.h"
+#include "tone/presets.h"
+#include "tone/stop_text.h"
+
+#include <QImage>
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int exit = -1;
+    std::string output; // standard output and standard error together
+};
+
+// Runs a shell command line with the settings folder in `data`.
+Result RunBatchCommand(const std::string &arguments, const std::string &data,
+                       const std::string &input = "") {
+    std::string command = "XDG_DATA_HOME='" + data + "' ";
+    if (!input.empty()) command = "printf '" + input + "' | " + command;
+    command += std::string(TINTWELL_BATCH) + " " + arguments + " 2>&1";
+    Result result;
+    std::FILE *pipe = popen(command.c_str(), "r");
+    if (!pipe) return result;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        result.output.append(buffer, n);
+    int status = pclose(pipe);
+    result.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::vector<std::string> Lines(const std::string &text) {
+    std::vector<std::string> lines;
+    size_t at = 0;
+    for (size_t end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
+        lines.push_back(text.substr(at, end - at));
+    return lines;
+}
+
+// The per-file lines, sorted (files of one folder come in the file system's order).
+std::vector<std::string> FileLines(const std::string &text) {
+    std::vector<std::string> lines;
+    for (const std::string &line : Lines(text))
+        if (line.rfind("[", 0) == 0) lines.push_back(line);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+std::vector<unsigned char> ReadFile(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const std::string &path, const std::vector<unsigned char> &bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// A camera-like picture: gradients, texture, and a partly transparent band.
+QImage Picture(int w, int h, bool alpha) {
+    QImage image(w, h, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++)
+            image.setPixelColor(x, y,
+                                QColor((x * 7 + y) & 255, (y * 5 + x / 3) & 255, (x ^ y) & 255,
+                                       alpha && y < h / 3 ? 128 : 255));
+    return image;
+}
+
+std::vector<unsigned char> Jpeg(int w, int h, int orientation) {
+    QImage rgb = Picture(w, h, false);
+    std::vector<unsigned char> pixels;
+    for (int y = 0; y < h; y++)
+        pixels.insert(pixels.end(), rgb.constScanLine(y), rgb.constScanLine(y) + w * 3);
+    std::vector<unsigned char> jpeg = EncodeTestJpeg(pixels.data(), w, h, TJSAMP_420, 90);
+    return orientation ? WithSegment(jpeg, ExifSegment(true, {{0x0112, orientation}})) : jpeg;
+}
+
+// The mixed folder of the tests: a JPEG turned by EXIF, a PNG with alpha, a TIFF,
+// a text file, a hidden file and a sub-folder with one more picture.
+void FillMixedFolder(const std::string &in) {
+    WriteFile(in + "a.jpg", Jpeg(120, 80, 6));
+    ASSERT_TRUE(Picture(64, 48, true).save(QString::fromStdString(in + "b.png")));
+    ASSERT_TRUE(Picture(40, 30, false).save(QString::fromStdString(in + "c.tif"), "TIFF"));
+    std::ofstream(in + "notes.txt") << "not a picture";
+    std::ofstream(in + ".hidden") << "x";
+    fs::create_directory(in + "sub");
+    ASSERT_TRUE(Picture(30, 20, false).save(QString::fromStdString(in + "sub/d.png")));
+}
+
+int FileCount(const std::string &folder) {
+    int n = 0;
+    for (auto &entry : fs::recursive_directory_iterator(folder)) n += entry.is_regular_file();
+    return n;
+}
+
+void StartConversionLibraries() {
+    StartBaseRuntime();
+    StartImageRuntime();
+    RegisterPngCodec();
+    BuildLumaTables();
+}
+
+} // namespace
+
+TEST(Batch, MixedFolderWithAndWithoutRecursion) {
+    TempFolder in("tintwell-batch-in"), out("tintwell-batch-out"), data("tintwell-batch-data");
+    FillMixedFolder(in.path);
+    Result flat = RunBatchCommand("-o " + out.path + "flat " + in.path, data.path);
+    EXPECT_EQ(flat.exit, 1) << flat.output; // notes.txt failed
+    EXPECT_EQ(FileLines(flat.output),
+              (std::vector<std::string>{"[Done]  a.jpg", "[Done]  b.png", "[Done]  c.tif",
+                                        "[Error]  notes.txt  not a picture this program reads"}));
+    EXPECT_EQ(Lines(flat.output).back().substr(0, 38), "3 done, 1 failed, 0 cancelled in 00h 0");
+    EXPECT_TRUE(fs::exists(out.path + "flat/a.jpg"));
+    EXPECT_TRUE(fs::exists(out.path + "flat/b.png"));
+    EXPECT_TRUE(fs::exists(out.path + "flat/c_tif.png"));
+    EXPECT_EQ(FileCount(out.path + "flat"), 3);
+    EXPECT_EQ(fs::status(out.path + "flat").permissions() & fs::perms::all, fs::perms::owner_all);
+
+    // The EXIF turn is kept in the output's EXIF block: the pixels stay as stored.
+    int w = 0, h = 0;
+    EXPECT_FALSE(DecodeTestJpeg(ReadFile(out.path + "flat/a.jpg"), &w, &h).empty());
+    EXPECT_EQ(w, 120);
+    EXPECT_EQ(h, 80);
+
+    Result deep = RunBatchCommand("-r -o " + out.path + "deep " + in.path, data.path);
+    EXPECT_EQ(deep.exit, 1);
+    EXPECT_NE(deep.output.find("[Done]  sub/d.png\n"), std::string::npos) << deep.output;
+    EXPECT_TRUE(fs::exists(out.path + "deep/sub/d.png"));
+    EXPECT_EQ(FileCount(out.path + "deep"), 4);
+
+    // A missing file and an unreadable path are errors with their reasons.
+    Result missing = RunBatchCommand("-o " + out.path + "flat " + in.path + "gone.jpg", data.path);
+    EXPECT_EQ(missing.exit, 1);
+    EXPECT_NE(missing.output.find("[Error]  gone.jpg  cannot open: No such file or directory"),
+              std::string::npos)
+        << missing.output;
+}
+
+TEST(Batch, SameBytesAsTheWindowStepForAnyJobCount) {
+    TempFolder in("tintwell-batch-in"), out("tintwell-batch-out"), data("tintwell-batch-data");
+    FillMixedFolder(in.path);
+    WriteFile(in.path + "e.jpg", Jpeg(300, 200, 0));
+    ASSERT_EQ(
+        RunBatchCommand("-j 1 -p \"Sepia old\" -s 20 -m 100x100 -o " + out.path + "one " + in.path,
+                        data.path)
+            .exit,
+        1);
+    ASSERT_EQ(RunBatchCommand(
+                  "-j2 -p 17 --shift=20 --max 100x100 -o " + out.path + "two " + in.path, data.path)
+                  .exit,
+              1);
+
+    // The window's step with the same settings, in this process.
+    StartConversionLibraries();
+    ASSERT_TRUE(ChoosePreset(17));
+    ConversionSettings settings{100, 100, 95};
+    fs::create_directory(out.path + "window");
+    for (const char *name : {"a.jpg", "b.png", "c.tif", "e.jpg"})
+        ConvertOneFile(StringFromUtf8(in.path + name), StringFromUtf8(out.path + "window/"),
+                       settings, 20, 1, 0, StatusSink{});
+    for (const char *name : {"a.jpg", "b.png", "c_tif.png", "e.jpg"}) {
+        std::vector<unsigned char> window = ReadFile(out.path + "window/" + name);
+        ASSERT_FALSE(window.empty()) << name;
+        EXPECT_TRUE(ReadFile(out.path + "one/" + name) == window) << name << " with --jobs 1";
+        EXPECT_TRUE(ReadFile(out.path + "two/" + name) == window) << name << " with --jobs 2";
+    }
+
+    // A name already taken in the output folder: the stamped name, the old file kept.
+    Result again = RunBatchCommand(
+        "-p 17 -s 20 -m 100x100 -o " + out.path + "one " + in.path + "e.jpg", data.path);
+    EXPECT_EQ(again.exit, 0) << again.output;
+    int stamped = 0;
+    for (auto &entry : fs::directory_iterator(out.path + "one")) {
+        std::string name = entry.path().filename().string();
+        if (name.size() == 20 && name.rfind("e_", 0) == 0 && name.substr(16) == ".jpg") stamped++;
+    }
+    EXPECT_EQ(stamped, 1);
+    EXPECT_TRUE(ReadFile(out.path + "one/e.jpg") == ReadFile(out.path + "window/e.jpg"));
+}
+
+TEST(Batch, UsageErrorsNameTheProblem) {
+    TempFolder data("tintwell-batch-data");
+    struct Case {
+        std::string arguments, message;
+    } cases[] = {
+        {"--frobnicate -o /tmp x.jpg", "unknown option --frobnicate"},
+        {"-x -o /tmp x.jpg", "unknown option -x"},
+        {"x.jpg", "--out is required"},
+        {"-o /tmp", "nothing to convert"},
+        {"-o /tmp -s 117 x.jpg", "--shift must be a whole number from -116 to 116"},
+        {"-o /tmp -s 1.5 x.jpg", "--shift must be"},
+        {"-o /tmp -m 100 x.jpg", "--max must be WIDTHxHEIGHT"},
+        {"-o /tmp -m 40000x10 x.jpg", "--max must be"},
+        {"-o /tmp -j 0 x.jpg", "--jobs must be a whole number from 1 to 64"},
+        {"-o /tmp -q ultra x.jpg", "--quality must be medium or high"},
+        {"-o /tmp --stops 0x1,0x2 x.jpg", "--stops must hold nine stops"},
+        {"-o /tmp -p Nosuch x.jpg", "no preset \"Nosuch\""},
+        {"-o /tmp -p 1 x.jpg", "no preset \"1\""}, // a separator row
+        {"-o", "--out needs a value"},
+        {"--dry-run=yes -o /tmp x.jpg", "--dry-run takes no value"},
+    };
+    for (const Case &c : cases) {
+        Result r = RunBatchCommand(c.arguments, data.path);
+        EXPECT_EQ(r.exit, 2) << c.arguments;
+        EXPECT_NE(r.output.find("tintwell-batch: " + c.message), std::string::npos)
+            << c.arguments << " gave: " << r.output;
+    }
+    Result help = RunBatchCommand("--help", data.path);
+    EXPECT_EQ(help.exit, 0);
+    EXPECT_EQ(help.output.rfind("usage: tintwell-batch [options] FILE|FOLDER...", 0), 0u);
+}
+
+TEST(Batch, InterruptDuringALargePngLeavesNoFile) {
+    TempFolder in("tintwell-batch-in"), out("tintwell-batch-out"), data("tintwell-batch-data");
+    ASSERT_TRUE(Picture(4000, 3000, true).save(QString::fromStdString(in.path + "big.png")));
+    ASSERT_TRUE(Picture(40, 30, false).save(QString::fromStdString(in.path + "later.png")));
+    std::string log = out.path + "log.txt", target = out.path + "out/";
+    std::string exe = TINTWELL_BATCH;
+    std::vector<std::string> words = {
+        exe, "-j", "1", "-o", target, in.path + "big.png", in.path + "later.png"};
+    std::vector<char *> argv;
+    for (std::string &w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, exe.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    // Interrupt once the PNG is being written (its file exists, not yet complete).
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    bool writing = false;
+    while (!writing && std::chrono::steady_clock::now() < end) {
+        writing = fs::exists(target + "big.png");
+        if (!writing) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ASSERT_TRUE(writing);
+    kill(child, SIGINT);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    std::ifstream logged(log);
+    std::string text((std::istreambuf_iterator<char>(logged)), {});
+    EXPECT_NE(text.find("[Cancelled]  big.png\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("later.png"), std::string::npos) << "nothing new starts";
+    EXPECT_NE(text.find("0 done, 0 failed, 1 cancelled in "), std::string::npos) << text;
+    EXPECT_EQ(FileCount(target), 0);
+}
+
+TEST(Batch, ListsExportsDryRunsAndReadsUserPresets) {
+    TempFolder in("tintwell-batch-in"), out("tintwell-batch-out"), data("tintwell-batch-data");
+    StartConversionLibraries();
+
+    // A settings file as the window writes it, with stops in user preset 3.
+    GradientStop stops[StopCount] = {0xFF102030, 0, 0, 0, 0xFF0080FF, 0, 0, 0, 0xFFF0F0F0};
+    std::vector<unsigned char> file(496, 0);
+    std::memcpy(file.data(), "GT10", 4);
+    file[4] = 0x00, file[5] = 0x01; // 256
+    file[8] = 0x00, file[9] = 0x01;
+    file[12] = 1;
+    for (int n = 0; n < 8; n++) {
+        std::string name = "User preset " + std::to_string(n + 1);
+        name.resize(24, ' ');
+        std::memcpy(file.data() + 16 + n * 60, name.data(), 24);
+    }
+    std::memcpy(file.data() + 16 + 2 * 60 + 24, stops, sizeof stops);
+    fs::create_directories(data.path + "Quillcraft/Tintwell");
+    WriteFile(data.path + "Quillcraft/Tintwell/Tintwell.dat", file);
+
+    Result list = RunBatchCommand("--list-presets", data.path);
+    EXPECT_EQ(list.exit, 0);
+    std::vector<std::string> rows = Lines(list.output);
+    ASSERT_EQ(rows.size(), 31u) << list.output;
+    EXPECT_EQ(rows[0].substr(0, 8), " 0  Gray");
+    std::memcpy(CurrentStops, stops, sizeof stops);
+    std::string copied = Utf8Of(CopyStopsAsText());
+    std::string name = "User preset 3";
+    name.resize(24, ' ');
+    EXPECT_NE(list.output.find("27  " + name + " " + copied + "\n"), std::string::npos)
+        << list.output;
+
+    // "User preset 3" converts as the same stops given with --stops, in the
+    // settings file's box (256 x 256).
+    WriteFile(in.path + "p.jpg", Jpeg(400, 300, 0));
+    EXPECT_EQ(RunBatchCommand("-p \"user preset 3\" -o " + out.path + "user " + in.path + "p.jpg",
+                              data.path)
+                  .exit,
+              0);
+    EXPECT_EQ(
+        RunBatchCommand("--stops '" + copied + "' -o " + out.path + "stops " + in.path + "p.jpg",
+                        data.path)
+            .exit,
+        0);
+    std::vector<unsigned char> user = ReadFile(out.path + "user/p.jpg");
+    EXPECT_TRUE(user == ReadFile(out.path + "stops/p.jpg"));
+    int w = 0, h = 0;
+    DecodeTestJpeg(user, &w, &h);
+    EXPECT_EQ(w, 256);
+    EXPECT_EQ(h, 192);
+
+    // The exported table is the colour table of the tone, shift applied.
+    EXPECT_EQ(
+        RunBatchCommand("-p \"Heat camera\" -s -30 --export-lut " + out.path + "lut.png", data.path)
+            .exit,
+        0);
+    QImage lut(QString::fromStdString(out.path + "lut.png"));
+    ASSERT_EQ(lut.width(), 2048);
+    ASSERT_EQ(lut.height(), 1);
+    ASSERT_TRUE(ChoosePreset(FindPresetRow("heat camera")));
+    int differing = 0;
+    for (int l = 0; l < 2048; l++) {
+        uint32_t c = ToneColourTable[l - 8 * 30];
+        differing += lut.pixelColor(l, 0) != QColor(c & 255, (c >> 8) & 255, (c >> 16) & 255);
+    }
+    EXPECT_EQ(differing, 0);
+    EXPECT_EQ(RunBatchCommand("--export-lut " + out.path + "lut.png", data.path).exit, 1)
+        << "never replaced";
+
+    // Paths from standard input; a dry run names the outputs and writes nothing.
+    Result piped = RunBatchCommand("--files-from - -o " + out.path + "piped", data.path,
+                                   in.path + "p.jpg\\n\\n" + in.path + "p.jpg\\n");
+    EXPECT_EQ(piped.exit, 0) << piped.output;
+    EXPECT_EQ(FileLines(piped.output),
+              (std::vector<std::string>{"[Done]  p.jpg", "[Done]  p.jpg"}));
+    EXPECT_EQ(FileCount(out.path + "piped"), 2); // the second under the stamped name
+    Result dry = RunBatchCommand("-n -o " + out.path + "user " + in.path + "p.jpg", data.path);
+    EXPECT_EQ(dry.exit, 0);
+    EXPECT_EQ(dry.output.substr(0, dry.output.find(" -> ")), in.path + "p.jpg");
+    EXPECT_NE(dry.output.find(" -> " + out.path + "user/p_"), std::string::npos) << dry.output;
+    EXPECT_EQ(FileCount(out.path + "user"), 1);
+}
