@@ -1,6 +1,7 @@
 #include "convert/save_png.h"
 
 #include "convert/output_name.h"
+#include "convert/png_pieces.h"
 #include "convert/stop_flag.h"
 #include "runtime/base/bin_file.h"
 #include "runtime/base/paths.h"
@@ -15,7 +16,6 @@
 namespace {
 
 constexpr size_t PngOutputSize = 65536;
-constexpr int PngFilterSub = 1;
 // Byte 33 of the file holds the IDAT length: 8 signature + 25 IHDR chunk.
 constexpr int64_t IdatLengthOffset = 33;
 // A chunk length is a 31-bit number.
@@ -31,24 +31,6 @@ void PutBig32(unsigned char *p, uint32_t v) {
     p[1] = (unsigned char)(v >> 16);
     p[2] = (unsigned char)(v >> 8);
     p[3] = (unsigned char)v;
-}
-
-// One row in R, G, B, A order behind its filter byte, each byte minus the same
-// byte of the pixel to its left (Sub). The two 4-byte layouts differ only in
-// whether the first and third bytes swap.
-void FilterRowSub(const unsigned char *pixels, unsigned char *row, int64_t width, bool bgra) {
-    row[0] = PngFilterSub;
-    unsigned char *out = row + 1;
-    const int r = bgra ? 2 : 0, b = bgra ? 0 : 2;
-    unsigned char pr = 0, pg = 0, pb = 0, pa = 0;
-    for (int64_t x = 0; x < width; x++, pixels += 4, out += 4) {
-        unsigned char cr = pixels[r], cg = pixels[1], cb = pixels[b], ca = pixels[3];
-        out[0] = (unsigned char)(cr - pr);
-        out[1] = (unsigned char)(cg - pg);
-        out[2] = (unsigned char)(cb - pb);
-        out[3] = (unsigned char)(ca - pa);
-        pr = cr, pg = cg, pb = cb, pa = ca;
-    }
 }
 
 struct DeflateWriter {
@@ -119,6 +101,50 @@ bool WritePngHead(int64_t file, int64_t width, int64_t height) {
     return WriteAllBytes(file, head, sizeof head);
 }
 
+// What the pieces' sink needs: the file and the IDAT chunk's running sums.
+struct IdatWriter {
+    int64_t file = 0;
+    uint32_t crc = 0;
+    uint64_t total = 0;
+
+    bool Write(const unsigned char *bytes, size_t length) {
+        crc = uint32_t(crc32(crc, bytes, uInt(length)));
+        total += length;
+        return WriteAllBytes(file, bytes, length);
+    }
+};
+
+bool WritePiece(void *context, const PngPiece &piece) {
+    return static_cast<IdatWriter *>(context)->Write(piece.data.data(), piece.data.size());
+}
+
+// Ends the IDAT chunk (its CRC, then IEND) and puts its length in the head.
+int64_t EndIdat(int64_t file, uint32_t crcValue, uint64_t total) {
+    if (total == 0 || total > LargestChunk) return 0;
+    unsigned char crc[4], length[4];
+    PutBig32(crc, crcValue);
+    PutBig32(length, uint32_t(total));
+    if (!WriteAllBytes(file, crc, 4) || !WriteAllBytes(file, PngEnd, sizeof PngEnd)) return 0;
+    if (!SeekBinFile(file, IdatLengthOffset) || !WriteAllBytes(file, length, 4)) return 0;
+    return int64_t(total);
+}
+
+// A large picture's IDAT as one zlib stream made of pieces compressed over both
+// cores: the zlib head of level 3 (0x78 0x5E), the pieces, the combined Adler-32.
+int64_t StreamPieces(const PngRows &rows, int64_t pieceRows, int64_t file) {
+    IdatWriter idat;
+    idat.file = file;
+    idat.crc = uint32_t(crc32(0, reinterpret_cast<const Bytef *>("IDAT"), 4));
+    const unsigned char zlibHead[2] = {0x78, 0x5E};
+    uint32_t adler = 0;
+    if (!idat.Write(zlibHead, 2)) return 0;
+    if (!CompressPngPieces(rows, pieceRows, WritePiece, &idat, &adler)) return 0;
+    unsigned char tail[4];
+    PutBig32(tail, adler);
+    if (!idat.Write(tail, 4)) return 0;
+    return EndIdat(file, idat.crc, idat.total);
+}
+
 // The whole PNG of the current drawing output into the open `file`. Answers the
 // IDAT length, 0 on failure or stop.
 int64_t StreamCurrentTarget(int64_t file) {
@@ -132,6 +158,12 @@ int64_t StreamCurrentTarget(int64_t file) {
         rowStart += (height - 1) * pitch;
         pitch = -pitch;
     }
+    int64_t pieceRows = PngPieceRows(width, height);
+    if (pieceRows) {
+        if (!WritePngHead(file, width, height)) return 0;
+        return StreamPieces({rowStart, pitch, width, height, bgra}, pieceRows, file);
+    }
+    // A picture of one piece is one ordinary stream, row by row.
     size_t rowLength = size_t(width) * 4 + 1;
     std::unique_ptr<unsigned char[]> row(new (std::nothrow) unsigned char[rowLength]);
     auto writer = std::unique_ptr<DeflateWriter>(new (std::nothrow) DeflateWriter);
@@ -150,14 +182,7 @@ int64_t StreamCurrentTarget(int64_t file) {
         if (!writer->Feed(row.get(), rowLength)) return 0;
     }
     if (!writer->Finish()) return 0;
-    if (writer->total == 0 || writer->total > LargestChunk) return 0;
-
-    unsigned char crc[4], length[4];
-    PutBig32(crc, writer->crc);
-    PutBig32(length, uint32_t(writer->total));
-    if (!WriteAllBytes(file, crc, 4) || !WriteAllBytes(file, PngEnd, sizeof PngEnd)) return 0;
-    if (!SeekBinFile(file, IdatLengthOffset) || !WriteAllBytes(file, length, 4)) return 0;
-    return int64_t(writer->total);
+    return EndIdat(file, writer->crc, writer->total);
 }
 
 // Writes the image into the freshly created `file` at `path` and closes it; the

@@ -5,6 +5,15 @@
 #include "tone/kernels.h"
 
 #include <algorithm>
+#include <system_error>
+#include <thread>
+
+namespace {
+
+// Below this many bytes a second thread costs more than it saves.
+constexpr int64_t SplitBytes = int64_t(4) << 20;
+
+} // namespace
 
 int ToneImage(int64_t image, int shift) {
     if (!ImageExists(image) || !OpenDrawTarget(ImageTarget(image))) return 0;
@@ -13,8 +22,22 @@ int ToneImage(int64_t image, int shift) {
         CloseDrawTarget();
         return 0;
     }
-    LuminanceAndTone(pixels, TargetPitch(), TargetHeight(), TargetLayout(),
-                     int8_t(std::clamp(shift, -128, 127)));
+    int64_t pitch = TargetPitch(), rows = TargetHeight(), layout = TargetLayout();
+    int8_t offset = int8_t(std::clamp(shift, -128, 127));
+    // Every pixel is toned alone, so the rows split over two threads give the
+    // same bytes as one pass: the lower half on a helper, the upper half here.
+    int64_t upper = pitch * rows >= SplitBytes ? rows / 2 : rows;
+    std::thread helper;
+    if (upper < rows) {
+        try {
+            helper = std::thread(LuminanceAndTone, pixels + upper * pitch, pitch, rows - upper,
+                                 layout, offset);
+        } catch (const std::system_error &) {
+            upper = rows; // no second thread: one pass here
+        }
+    }
+    LuminanceAndTone(pixels, pitch, upper, layout, offset);
+    if (helper.joinable()) helper.join();
     CloseDrawTarget();
     return 1;
 }

@@ -179,6 +179,58 @@ TEST_F(SavePngTest, ByteForByteWithSeveralOutputBuffers) {
     ReleaseImage(image);
 }
 
+TEST_F(SavePngTest, LargePicturesCompressInPiecesIntoOneValidStream) {
+    // 1200 x 900: 3.8 MB of filtered rows, four pieces compressed over two threads.
+    const int64_t w = 1200, h = 900;
+    int64_t image = NoiseImage(w, h, 99);
+    ASSERT_GT(WritePngRgba(image, folder.In("large.png")), 0);
+    Bytes png = folder.Read("large.png");
+    Bytes reference = ReferencePng(image);
+    ASSERT_GT(png.size(), 41u);
+    uint32_t idat = Big32(&png[33]);
+    ASSERT_EQ(png.size(), 8 + 25 + 12 + idat + 12);
+    EXPECT_EQ(std::memcmp(&png[37], "IDAT", 4), 0);
+    EXPECT_EQ(Big32(&png[41 + idat]), uint32_t(crc32(0, &png[37], idat + 4)));
+    // Within 1 % of the one-stream size.
+    uint32_t single = Big32(&reference[33]);
+    EXPECT_LT(std::abs(double(idat) - double(single)), 0.01 * single) << idat << " vs " << single;
+
+    // zlib inflates it (checking the combined Adler-32) to exactly the filtered rows.
+    Bytes filtered;
+    ASSERT_NE(OpenDrawTarget(ImageTarget(image)), 0);
+    Bytes want(TargetPixels(), TargetPixels() + w * h * 4);
+    for (int64_t y = 0; y < h; y++) {
+        const unsigned char *row = TargetPixels() + y * TargetPitch();
+        filtered.push_back(1);
+        for (int64_t i = 0; i < w * 4; i++)
+            filtered.push_back((unsigned char)(row[i] - (i >= 4 ? row[i - 4] : 0)));
+    }
+    CloseDrawTarget();
+    Bytes inflated(filtered.size() + 16);
+    uLongf size = uLongf(inflated.size());
+    ASSERT_EQ(uncompress(inflated.data(), &size, &png[41], idat), Z_OK);
+    inflated.resize(size);
+    EXPECT_TRUE(inflated == filtered);
+
+    // The program's decoder and Qt's give back the pixels.
+    int64_t decoded = DecodeImageFromMemory(-1, png.data(), int64_t(png.size()));
+    ASSERT_NE(decoded, 0);
+    ASSERT_NE(OpenDrawTarget(ImageTarget(decoded)), 0);
+    Bytes got(TargetPixels(), TargetPixels() + w * h * 4);
+    CloseDrawTarget();
+    EXPECT_TRUE(got == want);
+    QImage qt =
+        QImage::fromData(png.data(), int(png.size())).convertToFormat(QImage::Format_RGBA8888);
+    ASSERT_EQ(qt.width(), w);
+    EXPECT_EQ(std::memcmp(qt.constBits(), want.data(), want.size()), 0);
+    // The same picture written again gives the same bytes, whichever thread took
+    // which piece.
+    ASSERT_GT(WritePngRgba(image, folder.In("again.png")), 0);
+    EXPECT_TRUE(folder.Read("again.png") == png);
+    ReleaseImage(decoded);
+    ReleaseImage(image);
+}
+
 TEST_F(SavePngTest, NamesCollisionsAndNoReplacing) {
     int64_t image = NoiseImage(8, 8, 1);
     ASSERT_EQ(SavePng(image, folder.In("scan.tif")), 1);
