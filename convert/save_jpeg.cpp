@@ -30,7 +30,7 @@ std::unique_ptr<unsigned char, TurboFree> CompressImage(int64_t image, int quali
     if (layout & LayoutBottomUp) flags |= TJFLAG_BOTTOMUP;
     unsigned char *buffer = nullptr;
     int result = TargetPixels()
-                     ? tjCompress2(JpegCompressor, TargetPixels(), int(TargetWidth()),
+                     ? tjCompress2(JpegCompressor(), TargetPixels(), int(TargetWidth()),
                                    int(TargetPitch()), int(TargetHeight()), JpegPixelFormat(layout),
                                    &buffer, size, TJSAMP_444, quality, flags)
                      : -1;

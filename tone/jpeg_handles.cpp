@@ -2,10 +2,13 @@
 
 #include "runtime/image/pixel_layout.h"
 
-thread_local tjhandle JpegDecompressor = nullptr;
-thread_local tjhandle JpegCompressor = nullptr;
-
 namespace {
+
+// Kept inside this file behind two functions: read from other files as an
+// `extern thread_local`, the handle went through GCC's cross-file wrapper, which
+// the UndefinedBehaviorSanitizer build reported as a null load.
+thread_local tjhandle Decompressor = nullptr;
+thread_local tjhandle Compressor = nullptr;
 
 // Destroys the thread's handles when the thread ends.
 struct HandleOwner {
@@ -15,30 +18,38 @@ thread_local HandleOwner Owner;
 
 } // namespace
 
+tjhandle JpegDecompressor() {
+    return Decompressor;
+}
+
+tjhandle JpegCompressor() {
+    return Compressor;
+}
+
 int StartJpegHandles() {
     (void)&Owner; // makes the thread's owner exist, so its destructor runs at thread end
-    if (!JpegDecompressor) JpegDecompressor = tjInitDecompress();
-    if (!JpegCompressor) JpegCompressor = tjInitCompress();
-    return JpegDecompressor && JpegCompressor ? 1 : 0;
+    if (!Decompressor) Decompressor = tjInitDecompress();
+    if (!Compressor) Compressor = tjInitCompress();
+    return Decompressor && Compressor ? 1 : 0;
 }
 
 void EndJpegHandles() {
-    if (JpegDecompressor) tjDestroy(JpegDecompressor);
-    if (JpegCompressor) tjDestroy(JpegCompressor);
-    JpegDecompressor = nullptr;
-    JpegCompressor = nullptr;
+    if (Decompressor) tjDestroy(Decompressor);
+    if (Compressor) tjDestroy(Compressor);
+    Decompressor = nullptr;
+    Compressor = nullptr;
 }
 
 int ReplaceJpegDecompressor() {
-    if (JpegDecompressor) tjDestroy(JpegDecompressor);
-    JpegDecompressor = tjInitDecompress();
-    return JpegDecompressor ? 1 : 0;
+    if (Decompressor) tjDestroy(Decompressor);
+    Decompressor = tjInitDecompress();
+    return Decompressor ? 1 : 0;
 }
 
 int ReplaceJpegCompressor() {
-    if (JpegCompressor) tjDestroy(JpegCompressor);
-    JpegCompressor = tjInitCompress();
-    return JpegCompressor ? 1 : 0;
+    if (Compressor) tjDestroy(Compressor);
+    Compressor = tjInitCompress();
+    return Compressor ? 1 : 0;
 }
 
 int JpegPixelFormat(int64_t layout) {

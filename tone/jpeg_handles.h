@@ -15,8 +15,9 @@
 #include <cstdint>
 #include <turbojpeg.h>
 
-extern thread_local tjhandle JpegDecompressor;
-extern thread_local tjhandle JpegCompressor;
+// The calling thread's handles; nullptr until StartJpegHandles made them.
+tjhandle JpegDecompressor();
+tjhandle JpegCompressor();
 
 // Creates whichever handle of the calling thread is missing. Returns 1 when both
 // exist afterwards, else 0. Idempotent and cheap once both exist.

@@ -74,14 +74,14 @@ int64_t DecodeInto(const unsigned char *data, size_t length, int64_t W, int64_t 
     int flags = TJFLAG_ACCURATEDCT | ((layout & LayoutBottomUp) ? TJFLAG_BOTTOMUP : 0);
     unsigned char *pixels = TargetPixels();
     int64_t pitch = TargetPitch();
-    int result = tjDecompress2(JpegDecompressor, data, (unsigned long)length, pixels, int(W),
+    int result = tjDecompress2(JpegDecompressor(), data, (unsigned long)length, pixels, int(W),
                                int(pitch), int(H), JpegPixelFormat(layout), flags);
     // A warning (stray bytes before a marker, a truncated tail filled in by the
     // decoder) still leaves a complete picture behind. TurboJPEG also reports
     // the warning code when a fatal error followed a warning, so a warning
     // counts only if the decoder reached the last row: the memory starts zeroed
     // and the decoder writes alpha 0xFF into every pixel it delivers.
-    bool decoded = result == 0 || (tjGetErrorCode(JpegDecompressor) == TJERR_WARNING &&
+    bool decoded = result == 0 || (tjGetErrorCode(JpegDecompressor()) == TJERR_WARNING &&
                                    LastRowDelivered(pixels, pitch, W, H, layout));
     CloseDrawTarget();
     if (!decoded) {
@@ -161,9 +161,9 @@ int64_t LoadJpegScaled(const String &path, int64_t maxWidth, int64_t maxHeight, 
     // A warning while reading the header (stray bytes between segments) still
     // gives the full size; only a real failure hands the file on.
     if (!StartJpegHandles()) return 0;
-    if (tjDecompressHeader3(JpegDecompressor, data.get(), (unsigned long)length, &w, &h,
+    if (tjDecompressHeader3(JpegDecompressor(), data.get(), (unsigned long)length, &w, &h,
                             &subsampling, &colourspace) != 0 &&
-        !(tjGetErrorCode(JpegDecompressor) == TJERR_WARNING && w > 0 && h > 0)) {
+        !(tjGetErrorCode(JpegDecompressor()) == TJERR_WARNING && w > 0 && h > 0)) {
         // A rejected header (a 12-bit file, say) can leave the decompressor
         // refusing every later file, so the next file gets a fresh one.
         ReplaceJpegDecompressor();

@@ -6,9 +6,8 @@
 // value below 1 (or above the largest image side, 32767) limits that direction
 // to 32767 only, so every picture ends up in a size an image can hold.
 //
-// Runs on one thread at a time (it uses the shared JpegDecompressor): the
-// conversion worker during a run, the main thread otherwise. StartJpegHandles
-// and the image runtime must have been started.
+// Any thread: each uses its own decompressor (JpegDecompressor), made on first
+// use. The image runtime must have been started.
 #pragma once
 
 #include "runtime/base/string_scratch.h"

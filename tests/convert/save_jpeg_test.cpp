@@ -105,8 +105,8 @@ TEST_F(SaveJpegTest, OrientationBlockFollowsSoiAndApp0AndReadsBack) {
 
     // The picture itself is not turned and decodes at its own size.
     int w = 0, h = 0, sub = -1, space = 0;
-    ASSERT_EQ(tjDecompressHeader3(JpegDecompressor, file.data(), file.size(), &w, &h, &sub, &space),
-              0);
+    ASSERT_EQ(
+        tjDecompressHeader3(JpegDecompressor(), file.data(), file.size(), &w, &h, &sub, &space), 0);
     EXPECT_EQ(w, 160);
     EXPECT_EQ(h, 120);
     EXPECT_EQ(sub, TJSAMP_444);

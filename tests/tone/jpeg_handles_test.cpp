@@ -12,45 +12,46 @@ bool RoundTrip() {
     std::vector<unsigned char> rgb(16 * 8 * 3, 128);
     unsigned char *jpeg = nullptr;
     unsigned long size = 0;
-    if (tjCompress2(JpegCompressor, rgb.data(), 16, 48, 8, TJPF_RGB, &jpeg, &size, TJSAMP_444, 90,
+    if (tjCompress2(JpegCompressor(), rgb.data(), 16, 48, 8, TJPF_RGB, &jpeg, &size, TJSAMP_444, 90,
                     0) != 0)
         return false;
     int w = 0, h = 0, sub = 0, space = 0;
-    bool ok = tjDecompressHeader3(JpegDecompressor, jpeg, size, &w, &h, &sub, &space) == 0 &&
-              w == 16 && h == 8 &&
-              tjDecompress2(JpegDecompressor, jpeg, size, rgb.data(), 16, 48, 8, TJPF_RGB, 0) == 0;
+    bool ok =
+        tjDecompressHeader3(JpegDecompressor(), jpeg, size, &w, &h, &sub, &space) == 0 && w == 16 &&
+        h == 8 &&
+        tjDecompress2(JpegDecompressor(), jpeg, size, rgb.data(), 16, 48, 8, TJPF_RGB, 0) == 0;
     tjFree(jpeg);
     return ok;
 }
 
 TEST(JpegHandles, StartIsIdempotentAndReplacementsWork) {
     ASSERT_EQ(StartJpegHandles(), 1);
-    tjhandle decompressor = JpegDecompressor, compressor = JpegCompressor;
+    tjhandle decompressor = JpegDecompressor(), compressor = JpegCompressor();
     ASSERT_EQ(StartJpegHandles(), 1);
-    EXPECT_EQ(JpegDecompressor, decompressor);
-    EXPECT_EQ(JpegCompressor, compressor);
+    EXPECT_EQ(JpegDecompressor(), decompressor);
+    EXPECT_EQ(JpegCompressor(), compressor);
     EXPECT_TRUE(RoundTrip());
     EXPECT_EQ(ReplaceJpegDecompressor(), 1);
     EXPECT_EQ(ReplaceJpegCompressor(), 1);
-    EXPECT_NE(JpegDecompressor, nullptr);
-    EXPECT_NE(JpegCompressor, nullptr);
+    EXPECT_NE(JpegDecompressor(), nullptr);
+    EXPECT_NE(JpegCompressor(), nullptr);
     EXPECT_TRUE(RoundTrip());
     EndJpegHandles();
-    EXPECT_EQ(JpegDecompressor, nullptr);
-    EXPECT_EQ(JpegCompressor, nullptr);
+    EXPECT_EQ(JpegDecompressor(), nullptr);
+    EXPECT_EQ(JpegCompressor(), nullptr);
     EXPECT_EQ(StartJpegHandles(), 1);
     EXPECT_TRUE(RoundTrip());
 }
 
 TEST(JpegHandles, EachThreadHasItsOwnPair) {
     ASSERT_EQ(StartJpegHandles(), 1);
-    tjhandle mine = JpegDecompressor;
+    tjhandle mine = JpegDecompressor();
     tjhandle theirs = nullptr, theirsAfterStart = nullptr;
     bool roundTrip = false;
     std::thread other([&] {
-        theirs = JpegDecompressor; // nothing yet on a new thread
+        theirs = JpegDecompressor(); // nothing yet on a new thread
         StartJpegHandles();
-        theirsAfterStart = JpegDecompressor;
+        theirsAfterStart = JpegDecompressor();
         roundTrip = RoundTrip();
     });
     other.join();
@@ -58,7 +59,7 @@ TEST(JpegHandles, EachThreadHasItsOwnPair) {
     EXPECT_NE(theirsAfterStart, nullptr);
     EXPECT_NE(theirsAfterStart, mine);
     EXPECT_TRUE(roundTrip);
-    EXPECT_EQ(JpegDecompressor, mine); // this thread's pair is untouched
+    EXPECT_EQ(JpegDecompressor(), mine); // this thread's pair is untouched
     EXPECT_TRUE(RoundTrip());
 }
 
