@@ -6,7 +6,9 @@
 #include <condition_variable>
 #include <pthread.h>
 
-std::recursive_mutex ThreadListLock;
+// The lock and the condition below are made once and never destroyed: a detached
+// thread may still leave the list while the process runs its exit handlers.
+std::recursive_mutex &ThreadListLock = *new std::recursive_mutex;
 
 namespace {
 
@@ -23,7 +25,7 @@ struct ThreadRecord {
 // that a record left it. Both guarded by ThreadListLock.
 ThreadRecord *ThreadList = nullptr;
 int64_t LastThreadNumber = 0;
-std::condition_variable_any ThreadEnded;
+std::condition_variable_any &ThreadEnded = *new std::condition_variable_any;
 
 constexpr size_t ThreadStackBytes = 1048576;
 

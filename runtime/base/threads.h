@@ -14,7 +14,7 @@
 using ThreadProcedure = void (*)(int64_t argument);
 
 // Guards the thread list; taken alone, never together with another runtime lock.
-extern std::recursive_mutex ThreadListLock;
+extern std::recursive_mutex &ThreadListLock;
 
 // Starts procedure(argument) on a new detached thread with a 1 MiB stack.
 // Returns the thread number, 0 on failure (then nothing is left behind).
