@@ -7,6 +7,8 @@
 #include "app/event_loop.h"
 #include "app/startup.h"
 #include "app/window_numbers.h"
+#include "convert/conversion_worker.h"
+#include "runtime/base/threads.h"
 #include "runtime/image/draw_target.h"
 #include "runtime/ui/toolkit.h"
 #include "tests/support/temp_folder.h"
@@ -30,12 +32,26 @@ inline const std::string &TestDataHome() {
     return home;
 }
 
+// Ends the runtime after the last test as the program ends it, while Qt is still
+// whole, so leak checks see only real leaks.
+class RuntimeEnding : public ::testing::Environment {
+  public:
+    void TearDown() override {
+        // A worker that posted its last status may still be ending.
+        int64_t worker = LastWorkerThread.load();
+        while (worker && ThreadAlive(worker)) JoinThreadFor(worker, 100);
+        EndRuntime();
+    }
+};
+
 // Builds the main window once per process; later calls only check it is there.
 inline void EnsureMainWindow() {
     static bool built = [] {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         setenv("XDG_DATA_HOME", TestDataHome().c_str(), 1);
-        return BuildMainWindow(0, nullptr) == 1;
+        bool ok = BuildMainWindow(0, nullptr) == 1;
+        if (ok) ::testing::AddGlobalTestEnvironment(new RuntimeEnding);
+        return ok;
     }();
     ASSERT_TRUE(built);
     ASSERT_TRUE(WindowExists(WindowMain));
