@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build test bench run clean
+.PHONY: deps configure build test sanitize bench run clean
 
 deps:
 	bash scripts/install-deps
@@ -15,6 +15,25 @@ build: configure
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The whole suite under AddressSanitizer + UndefinedBehaviorSanitizer, then the
+# threaded suites (the worker, the toolkit's posting, threads, PNG pieces, the
+# batch command's jobs) under ThreadSanitizer. Each in a build folder of its own.
+SANITIZE_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=0 \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/leaks.supp:print_suppressions=0
+TSAN_ENV = TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/sanitize/threads.supp
+THREADED_TESTS = conversion_test worker_state_test event_queue_test threads_test \
+	save_png_test tone_image_test jpeg_handles_test batch_test
+THREADED_SUITES = ^(Conversion|WorkerState|EventQueue|Threads|ThreadStorage|SavePngTest|ToneImage|JpegHandles|Batch)\.
+
+sanitize: deps
+	cmake -S . -B $(BUILD)-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTINTWELL_SANITIZE=address
+	cmake --build $(BUILD)-asan -j $(JOBS)
+	$(SANITIZE_ENV) ctest --test-dir $(BUILD)-asan --output-on-failure -j $(JOBS)
+	cmake -S . -B $(BUILD)-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTINTWELL_SANITIZE=thread
+	cmake --build $(BUILD)-tsan -j $(JOBS) --target $(THREADED_TESTS)
+	$(TSAN_ENV) ctest --test-dir $(BUILD)-tsan --output-on-failure -j $(JOBS) -R '$(THREADED_SUITES)'
 
 bench: build
 	cmake --build $(BUILD) --target benchmarks -j $(JOBS)
