@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -21,9 +22,11 @@ String SettingsPath() {
     return DataFolder + u"Tintwell.dat";
 }
 
-// The file is written beside the old one under this name, then renamed over it.
+// The file is written beside the old one under a name of this process's own (so
+// two windows saving at once cannot rename each other's drafts), then renamed
+// over it.
 String SettingsDraftPath() {
-    return DataFolder + u"Tintwell.dat.new";
+    return DataFolder + u"Tintwell.dat." + FormatInteger(int64_t(getpid())) + u".new";
 }
 
 unsigned char *UserPresetBlock() {
@@ -68,7 +71,7 @@ void SaveSettings() {
     // over the old file in one step: a crash, a full disk or a kill part-way
     // leaves the old file as it was, never a torn one.
     String draft = SettingsDraftPath();
-    RemoveFile(draft); // left over from a run that ended during a save
+    RemoveFile(draft); // left by an earlier run under the same process number
     int64_t file = CreateBinFileExclusive(-1, draft);
     if (!file) return;
     bool ok = WriteInt32(file, SettingsMagic) == 4 &&
@@ -77,5 +80,9 @@ void SaveSettings() {
               WriteInt32(file, GetGadgetState(GadgetQuality)) == 4 &&
               WriteAllBytes(file, UserPresetBlock(), UserPresetBytes) && SyncBinFile(file);
     if (!CloseBinFile(file)) ok = false;
-    if (!ok || !RenameFile(draft, SettingsPath())) RemoveFile(draft);
+    if (!ok || !RenameFile(draft, SettingsPath())) {
+        RemoveFile(draft);
+        return;
+    }
+    SyncFolder(DataFolder); // the rename itself reaches the disk
 }

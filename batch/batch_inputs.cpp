@@ -4,14 +4,27 @@
 #include "runtime/base/paths.h"
 #include "runtime/base/text.h"
 
+#include <sys/stat.h>
+
 namespace {
 
-// Enters a folder: its entries come next, before the next argument.
-void EnterFolder(InputWalker *w, const String &folder, const String &relative) {
+bool IsSkipped(const InputWalker *w, const String &folder) {
+    std::string native;
+    struct stat status;
+    return w->skipGiven && NativePath(folder, &native) && stat(native.c_str(), &status) == 0 &&
+           uint64_t(status.st_dev) == w->skipDevice && uint64_t(status.st_ino) == w->skipInode;
+}
+
+// Enters a folder: its entries come next, before the next argument. False when
+// it cannot be listed.
+bool EnterFolder(InputWalker *w, const String &folder, const String &relative) {
+    if (IsSkipped(w, folder)) return true;
     String base = folder;
     if (base.empty() || base.back() != u'/') base += u'/';
     int64_t listing = OpenListing(-1, base);
-    if (listing) w->folders.push_back({listing, base, relative});
+    if (!listing) return false;
+    w->folders.push_back({listing, base, relative});
+    return true;
 }
 
 // The next path of --files-from without its line end; false at the end.
@@ -57,17 +70,19 @@ int NextBatchInput(InputWalker *w, BatchInput *input) {
             if (name.empty() || name[0] == u'.') continue;
             int kind = ListingEntryKind(top.listing);
             String path = top.folder + name;
+            String relative = top.relative;
             if (kind == ListingEntryFolder) {
-                if (w->recursive) {
-                    String relative = top.relative + name + u"/";
-                    EnterFolder(w, path, relative); // may reallocate: `top` is not used again
+                // EnterFolder may reallocate the list: `top` is not used after it.
+                if (w->recursive && !EnterFolder(w, path, relative + name + u"/")) {
+                    *input = BatchInput{path, relative};
+                    return 1;
                 }
                 continue;
             }
-            // A link counts as a file in a listing; only what leads to a regular
-            // file is taken.
-            if (kind != ListingEntryFile || PathSize(path) < 0) continue;
-            *input = BatchInput{path, top.relative};
+            // A link counts as a file in a listing: one that leads to a folder is
+            // left out like a folder, one that leads nowhere is an error.
+            if (kind != ListingEntryFile || PathSize(path) == PathIsFolder) continue;
+            *input = BatchInput{path, relative};
             return 1;
         }
         std::string next;
@@ -82,12 +97,20 @@ int NextBatchInput(InputWalker *w, BatchInput *input) {
         // A folder is expanded; anything else (a missing file included) is handed
         // on as it stands, so it shows up with its error.
         if (PathSize(path) == PathIsFolder) {
-            EnterFolder(w, path, String());
-            continue;
+            if (EnterFolder(w, path, String())) continue;
         }
         *input = BatchInput{path, String()};
         return 1;
     }
+}
+
+void SkipFolderInWalk(InputWalker *walker, const String &folder) {
+    std::string native;
+    struct stat status;
+    if (!NativePath(folder, &native) || stat(native.c_str(), &status) != 0) return;
+    walker->skipGiven = true;
+    walker->skipDevice = uint64_t(status.st_dev);
+    walker->skipInode = uint64_t(status.st_ino);
 }
 
 void EndInputWalk(InputWalker *walker) {

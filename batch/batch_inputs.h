@@ -8,6 +8,7 @@
 
 #include "runtime/base/string_scratch.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -30,13 +31,20 @@ struct InputWalker {
     bool ownsList = false;
     bool recursive = false;
     std::vector<InputFolder> folders; // the folders being walked, innermost last
+    bool skipGiven = false;           // a folder never walked into (the output folder)
+    uint64_t skipDevice = 0, skipInode = 0;
 };
 
 // Prepares a walk. `filesFrom` is empty, "-" (standard input) or a file; answers
 // 0 when that file cannot be opened.
 int StartInputWalk(InputWalker *walker, const std::vector<std::string> &arguments,
                    const std::string &filesFrom, bool recursive);
-// 1 with the next input, 0 when there are no more.
+// Never walks into `folder` (the output folder, when it lies inside an input
+// folder: its outputs must not be converted again). No effect if it is missing.
+void SkipFolderInWalk(InputWalker *walker, const String &folder);
+// 1 with the next input, 0 when there are no more. A folder that cannot be
+// listed, or an entry that no longer leads anywhere, comes back as an input of
+// its own, so it shows up with its error instead of vanishing.
 int NextBatchInput(InputWalker *walker, BatchInput *input);
 // Closes whatever the walk still holds.
 void EndInputWalk(InputWalker *walker);

@@ -13,6 +13,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -32,9 +33,13 @@ void OnStopSignal(int) {
 void CatchStopSignals() {
     struct sigaction action = {};
     action.sa_handler = OnStopSignal;
+    action.sa_flags = SA_RESTART; // a line being printed is not cut short
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A reader that goes away (| head) must not kill the process in the middle of
+    // writing a picture: the lost line is all that is lost.
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 int UsageError(const std::string &message) {
@@ -43,13 +48,24 @@ int UsageError(const std::string &message) {
     return ExitUsage;
 }
 
-// Inputs in all, for the progress line; -1 when they come from standard input.
+// Inputs in all, for the progress line; -1 when the list can be read only once
+// (standard input, a pipe) or a stop arrives while counting.
 int64_t CountInputs(const BatchOptions &options) {
-    if (options.FilesFrom == "-") return -1;
+    struct stat status;
+    if (!options.FilesFrom.empty() &&
+        (options.FilesFrom == "-" || stat(options.FilesFrom.c_str(), &status) != 0 ||
+         !S_ISREG(status.st_mode)))
+        return -1;
     InputWalker walker;
     if (!StartInputWalk(&walker, options.Inputs, options.FilesFrom, options.Recursive)) return -1;
     int64_t count = 0;
-    for (BatchInput input; NextBatchInput(&walker, &input);) count++;
+    for (BatchInput input; NextBatchInput(&walker, &input);) {
+        if (StopRequested()) {
+            count = -1;
+            break;
+        }
+        count++;
+    }
     EndInputWalk(&walker);
     return count;
 }
@@ -60,6 +76,7 @@ int main(int argc, char **argv) {
     BatchOptions options;
     std::string error;
     if (!ParseBatchArguments(argc, argv, &options, &error)) return UsageError(error);
+    CatchStopSignals();
     if (options.Help) {
         std::fputs(BatchUsageText(), stdout);
         return ExitDone;
@@ -127,6 +144,7 @@ int main(int argc, char **argv) {
     if (options.DryRun) {
         int64_t unreadable = DryRunBatch(run, &walker, stdout);
         EndInputWalk(&walker);
+        if (Interrupted) return ExitInterrupted;
         return unreadable ? ExitFailed : ExitDone;
     }
     if (!MakeFolderPath(run.OutputFolder)) {
@@ -135,7 +153,7 @@ int main(int argc, char **argv) {
         EndInputWalk(&walker);
         return ExitFailed;
     }
-    CatchStopSignals();
+    SkipFolderInWalk(&walker, run.OutputFolder);
     run.Progress = options.Verbosity > 0 && isatty(STDERR_FILENO);
     if (run.Progress) run.Total = CountInputs(options);
     BatchCounts counts = RunBatch(run, &walker, stdout, stderr);

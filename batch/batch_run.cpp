@@ -33,6 +33,14 @@ struct SharedRun {
     int64_t start = 0, lastProgress = 0;
 };
 
+// A duration as hours, minutes and seconds, the hours going past 24.
+std::string Duration(int64_t seconds) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%02lldh %02lldm %02llds", (long long)(seconds / 3600),
+                  (long long)(seconds / 60 % 60), (long long)(seconds % 60));
+    return text;
+}
+
 // Why a file no loader read could not be converted.
 std::string LoadFailureReason(const String &path) {
     std::string native;
@@ -59,7 +67,7 @@ void DrawProgress(SharedRun &shared, const BatchRun &run, std::FILE *err) {
     std::string left;
     if (run.Total > 0 && finished > 0) {
         int64_t remaining = int64_t(seconds / double(finished) * double(run.Total - finished));
-        left = ", " + Utf8Of(FormatDateMask(u"%hhh %iim %sss", remaining)) + " left";
+        left = ", " + Duration(remaining) + " left";
     }
     std::string total = run.Total >= 0 ? "/" + std::to_string(run.Total) : std::string();
     std::fprintf(err, "\r\033[K%lld%s files, %.1f MP/s%s", (long long)finished, total.c_str(),
@@ -111,6 +119,8 @@ void Work(SharedRun *shared, const BatchRun *run, std::FILE *out, std::FILE *err
                 shared->inputsEnded = true;
                 return;
             }
+            // A stop that came while the walk looked for this file: it is not started.
+            if (StopRequested()) return;
             index = shared->handedOut++;
         }
         String folder = run->OutputFolder + input.Relative;
@@ -134,15 +144,20 @@ void Work(SharedRun *shared, const BatchRun *run, std::FILE *out, std::FILE *err
 } // namespace
 
 int MakeFolderPath(const String &folder) {
+    int failure = 0; // the errno of the last folder that could not be made
+    auto make = [&](const String &step) {
+        // A rival job may make it first; that is no failure.
+        if (PathSize(step) == PathMissing && !MakeFolder(step)) failure = errno;
+    };
     for (size_t slash = folder.find(u'/', 1); slash != String::npos;
-         slash = folder.find(u'/', slash + 1)) {
-        String step = folder.substr(0, slash);
-        if (PathSize(step) == PathMissing) MakeFolder(step); // a rival may make it first
-    }
+         slash = folder.find(u'/', slash + 1))
+        make(folder.substr(0, slash));
     String whole = folder;
     while (whole.size() > 1 && whole.back() == u'/') whole.pop_back();
-    if (PathSize(whole) == PathMissing) MakeFolder(whole);
-    return PathSize(whole) == PathIsFolder ? 1 : 0;
+    make(whole);
+    if (PathSize(whole) == PathIsFolder) return 1;
+    errno = failure ? failure : ENOTDIR; // what the caller reports
+    return 0;
 }
 
 std::string BatchLine(int status, const String &name, const String &path,
@@ -181,8 +196,7 @@ BatchCounts RunBatch(const BatchRun &run, InputWalker *walker, std::FILE *out, s
     if (run.Verbosity > 0) {
         int64_t seconds = (MillisecondClock() - shared.start) / 1000;
         std::fprintf(out, "%lld done, %lld failed, %lld cancelled in %s\n", (long long)c.Done,
-                     (long long)c.Failed, (long long)c.Cancelled,
-                     Utf8Of(FormatDateMask(u"%hhh %iim %sss", seconds)).c_str());
+                     (long long)c.Failed, (long long)c.Cancelled, Duration(seconds).c_str());
     }
     std::fflush(out);
     return c;

@@ -123,10 +123,11 @@ int ExportColourTable(const std::string &path, int shift, std::string *error) {
         *error = "cannot write " + path + ": " + std::strerror(errno);
         return 0;
     }
+    errno = 0;
     bool written = WriteRgbRow(file, rgb, TableEntries);
     written = std::fflush(file) == 0 && written;
-    int saved = errno;
     if (std::fclose(file) != 0) written = false;
+    int saved = errno;
     if (!written) {
         unlink(path.c_str());
         *error = "cannot write " + path + ": " + std::strerror(saved ? saved : EIO);

@@ -105,6 +105,16 @@ int RemoveFile(const String &path) {
     return NativePath(path, &native) && unlink(native.c_str()) == 0 ? 1 : 0;
 }
 
+int SyncFolder(const String &folder) {
+    std::string native;
+    if (!NativePath(folder, &native)) return 0;
+    int descriptor = open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0) return 0;
+    int result = fsync(descriptor);
+    close(descriptor);
+    return result == 0 ? 1 : 0;
+}
+
 int RenameFile(const String &from, const String &to) {
     std::string source, target;
     if (!NativePath(from, &source) || !NativePath(to, &target)) return 0;

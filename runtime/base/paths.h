@@ -33,6 +33,9 @@ int64_t PathSize(const String &path);
 int MakeFolder(const String &path);
 // Removes one file. 1 on success.
 int RemoveFile(const String &path);
+// Asks the system to put a folder's entries on the disk (after a rename into it).
+// 1 on success.
+int SyncFolder(const String &folder);
 // Renames `from` to `to` in one step, replacing a file at `to` (rename(2)): a
 // reader sees either the old or the new file, never a mixture. 1 on success.
 int RenameFile(const String &from, const String &to);

@@ -156,6 +156,20 @@ TEST(Batch, MixedFolderWithAndWithoutRecursion) {
     EXPECT_TRUE(fs::exists(out.path + "deep/sub/d.png"));
     EXPECT_EQ(FileCount(out.path + "deep"), 4);
 
+    // An output folder inside the input folder is not walked into, and a link
+    // that leads nowhere is an error line rather than nothing.
+    fs::create_symlink(in.path + "vanished.png", in.path + "dangling.png");
+    Result inside = RunBatchCommand("-r -o " + in.path + "toned " + in.path, data.path);
+    EXPECT_EQ(inside.exit, 1);
+    EXPECT_NE(inside.output.find("[Error]  dangling.png  cannot open: No such file or directory"),
+              std::string::npos)
+        << inside.output;
+    EXPECT_EQ(inside.output.find("toned/"), std::string::npos) << inside.output;
+    Result twice = RunBatchCommand("-r -o " + in.path + "toned " + in.path, data.path);
+    EXPECT_EQ(twice.output.find("toned/"), std::string::npos) << twice.output;
+    EXPECT_EQ(FileCount(in.path + "toned"), 8); // four pictures, twice (stamped names)
+    fs::remove(in.path + "dangling.png");
+
     // A missing file and an unreadable path are errors with their reasons.
     Result missing = RunBatchCommand("-o " + out.path + "flat " + in.path + "gone.jpg", data.path);
     EXPECT_EQ(missing.exit, 1);
