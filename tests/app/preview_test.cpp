@@ -197,6 +197,12 @@ TEST(Preview, RetonesOnAClickOnlyAndKeepsItsPictureOnFailures) {
     EXPECT_EQ(PreviewImage, shown);
     DropOnPreview(in.path + "other.png");
     EXPECT_EQ(ImagePixelWidth(PreviewImage), 200);
+    // A drop on the scroll area counts as a drop on the window.
+    ASSERT_EQ(DeliverFileDrop(WindowPreview, GadgetPreviewScroll,
+                              StringFromUtf8(in.path + "grey.png"), 5, 5),
+              1);
+    PumpEvents();
+    EXPECT_EQ(ImagePixelWidth(PreviewImage), 64);
 }
 
 TEST(Preview, StickyFollowsTheMainWindow) {
