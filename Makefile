@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build test sanitize bench run clean
+.PHONY: deps configure build test sanitize install bench run clean
 
 deps:
 	bash scripts/install-deps
@@ -38,6 +38,11 @@ sanitize: deps
 bench: build
 	cmake --build $(BUILD) --target benchmarks -j $(JOBS)
 	bash scripts/run-benchmarks $(BUILD)
+
+# Installs under PREFIX (default /usr/local); DESTDIR, when set, is put in front.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 run: build
 	$(BUILD)/app/tintwell

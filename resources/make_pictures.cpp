@@ -284,11 +284,13 @@ QImage ToPalette(const QImage &argb) {
 }
 
 // 192 x 192 palette: the program's sun, a glowing disc with sixteen rays on transparency.
-QImage MakeAppIcon() {
-    QImage canvas(192, 192, QImage::Format_ARGB32_Premultiplied);
+// The program icon drawn at side x side pixels (its design is on a 192 grid).
+QImage DrawAppIcon(int side) {
+    QImage canvas(side, side, QImage::Format_ARGB32_Premultiplied);
     canvas.fill(Qt::transparent);
     QPainter p(&canvas);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(side / 192.0, side / 192.0);
     const double c = 96;
     // Long and short rays alternate.
     p.setPen(QPen(QColor(0xC8, 0x64, 0x00), 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
@@ -309,14 +311,33 @@ QImage MakeAppIcon() {
     p.setBrush(glow);
     p.drawEllipse(QPointF(c, c), 56, 56);
     p.end();
-    return ToPalette(canvas.convertToFormat(QImage::Format_ARGB32));
+    return canvas.convertToFormat(QImage::Format_ARGB32);
+}
+
+QImage MakeAppIcon() {
+    return ToPalette(DrawAppIcon(192));
+}
+
+// The icon for the desktop's icon theme at the sizes it asks for, in full colour.
+bool SaveThemeIcons(const QString &folder) {
+    for (int side : {48, 64, 128, 256, 512})
+        if (!Save(DrawAppIcon(side), folder,
+                  QString("tintwell-%1.png").arg(side).toUtf8().constData()))
+            return false;
+    return true;
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
+    if (argc == 3 && QByteArray(argv[1]) == "--icons") {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
+        return SaveThemeIcons(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
+    }
     if (argc != 3) {
-        std::fprintf(stderr, "usage: make_pictures <sample photograph> <output folder>\n");
+        std::fprintf(stderr, "usage: make_pictures <sample photograph> <output folder>\n"
+                             "       make_pictures --icons <output folder>\n");
         return 2;
     }
     // Drawing text needs a GUI application but no display.
