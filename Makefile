@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build test sanitize install bench run clean
+.PHONY: deps configure build test sanitize install deb bench run clean
 
 deps:
 	bash scripts/install-deps
@@ -43,6 +43,10 @@ bench: build
 PREFIX ?= /usr/local
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package (tintwell_1.1.1_amd64.deb in the build folder), through CPack.
+deb: build
+	cd $(BUILD) && cpack -G DEB
 
 run: build
 	$(BUILD)/app/tintwell
