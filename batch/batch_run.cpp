@@ -162,7 +162,11 @@ int MakeFolderPath(const String &folder) {
 
 std::string BatchLine(int status, const String &name, const String &path,
                       const ConversionOutcome &outcome) {
+    // One line per file, whatever the name holds: control characters (a line
+    // feed in a name, say) are shown as "?".
     std::string shown = Utf8Of(name);
+    for (char &c : shown)
+        if ((unsigned char)c < 0x20 || c == 0x7F) c = '?';
     switch (status) {
     case StatusDone:
         return "[Done]  " + shown;

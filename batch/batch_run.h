@@ -33,7 +33,8 @@ BatchCounts RunBatch(const BatchRun &run, InputWalker *walker, std::FILE *out, s
 int64_t DryRunBatch(const BatchRun &run, InputWalker *walker, std::FILE *out);
 
 // The line of one file: "[Done]  name", or "[Error]  name  reason", as the log
-// shows it with the reason after the name.
+// shows it with the reason after the name; control characters of the name are
+// shown as "?".
 std::string BatchLine(int status, const String &name, const String &path,
                       const ConversionOutcome &outcome);
 

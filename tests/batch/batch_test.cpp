@@ -23,6 +23,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -372,4 +373,64 @@ TEST(Batch, ListsExportsDryRunsAndReadsUserPresets) {
     EXPECT_EQ(dry.output.substr(0, dry.output.find(" -> ")), in.path + "p.jpg");
     EXPECT_NE(dry.output.find(" -> " + out.path + "user/p_"), std::string::npos) << dry.output;
     EXPECT_EQ(FileCount(out.path + "user"), 1);
+}
+
+TEST(Batch, MalformedInputsAreErrorsAndTheGoodOnesBetweenThemConvert) {
+    TempFolder in("tintwell-batch-in"), out("tintwell-batch-out"), data("tintwell-batch-data");
+    std::vector<unsigned char> jpeg = Jpeg(160, 120, 0);
+    ASSERT_TRUE(Picture(50, 40, true).save(QString::fromStdString(in.path + "good.png")));
+    std::vector<unsigned char> png = ReadFile(in.path + "good.png");
+    std::vector<std::string> bad; // each must end as "[Error]"
+    auto put = [&](const std::string &name, const std::vector<unsigned char> &bytes) {
+        WriteFile(in.path + name, bytes);
+        bad.push_back(name);
+    };
+    put("zero.jpg", {});
+    put("zero.png", {});
+    put("head.jpg", std::vector<unsigned char>(jpeg.begin(), jpeg.begin() + 20));
+    put("head.png", std::vector<unsigned char>(png.begin(), png.begin() + 30));
+    std::vector<unsigned char> sof = jpeg;
+    for (size_t i = 2; i + 1 < sof.size(); i++)
+        if (sof[i] == 0xFF && sof[i + 1] == 0xC0) {
+            sof[i + 5] = sof[i + 6] = sof[i + 7] = sof[i + 8] = 0; // no width, no height
+            break;
+        }
+    put("nosize.jpg", sof);
+    std::vector<unsigned char> crc = png;
+    crc[29] ^= 0xFF; // the IHDR checksum
+    put("badcrc.png", crc);
+    put("text.jpg", std::vector<unsigned char>{'n', 'o', 't', ' ', 'a', ' ', 'J', 'P', 'E', 'G'});
+    ASSERT_EQ(mkfifo((in.path + "pipe.png").c_str(), 0600), 0);
+    bad.push_back("pipe.png");
+    fs::create_symlink(in.path + "loop.jpg", in.path + "loop.jpg");
+    bad.push_back("loop.jpg");
+    std::string pngSuite = std::string(TINTWELL_TESTDATA) + "/pngsuite/";
+    if (fs::is_directory(pngSuite))
+        for (auto &entry : fs::directory_iterator(pngSuite)) {
+            std::string name = entry.path().filename().string();
+            if (name[0] == 'x' && entry.path().extension() == ".png") {
+                fs::copy_file(entry.path(), in.path + name);
+                bad.push_back(name);
+            }
+        }
+    // Good files between them, one with a line feed in its name.
+    WriteFile(in.path + "good.jpg", jpeg);
+    WriteFile(in.path + "new\nline.jpg", jpeg);
+
+    Result run = RunBatchCommand("-o " + out.path + "out " + in.path, data.path);
+    EXPECT_EQ(run.exit, 1) << run.output;
+    std::vector<std::string> lines = FileLines(run.output);
+    EXPECT_EQ(lines.size(), bad.size() + 3) << run.output;
+    for (const std::string &name : bad)
+        EXPECT_NE(run.output.find("[Error]  " + name + "  "), std::string::npos)
+            << name << " in " << run.output;
+    EXPECT_NE(run.output.find("[Done]  good.jpg\n"), std::string::npos);
+    EXPECT_NE(run.output.find("[Done]  good.png\n"), std::string::npos);
+    EXPECT_NE(run.output.find("[Done]  new?line.jpg\n"), std::string::npos);
+    // Only the good files were written, each whole.
+    EXPECT_EQ(FileCount(out.path + "out"), 3);
+    int w = 0, h = 0;
+    EXPECT_FALSE(DecodeTestJpeg(ReadFile(out.path + "out/good.jpg"), &w, &h).empty());
+    EXPECT_EQ(w, 160);
+    EXPECT_FALSE(QImage(QString::fromStdString(out.path + "out/good.png")).isNull());
 }
