@@ -14,6 +14,7 @@
 #include "tone/kernels.h"
 
 #include <QImage>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
@@ -309,6 +310,34 @@ TEST(Conversion, SampleDropOfAnOrientationSixJpegShowsItUpright) {
     EXPECT_GT(red(138, 60), red(118, 60) + 100);
     EXPECT_GT(red(138, 110), red(118, 110) + 100);
     EXPECT_GT(red(138, 86), red(118, 86) + 100);
+}
+
+TEST(Conversion, MalformedFilesInADroppedFolderAreErrorsAndTheGoodOneConverts) {
+    TempFolder in("tintwell-in"), out("tintwell-out");
+    PrepareWindow(out);
+    WriteJpeg(in.path + "good.jpg", 64, 48);
+    std::ifstream source(in.path + "good.jpg", std::ios::binary);
+    std::string jpeg((std::istreambuf_iterator<char>(source)), {});
+    std::ofstream(in.path + "zero.jpg").close();
+    std::ofstream(in.path + "head.jpg", std::ios::binary) << jpeg.substr(0, 20);
+    std::ofstream(in.path + "text.png") << "not a picture";
+    std::filesystem::create_symlink(in.path + "loop.jpg", in.path + "loop.jpg");
+    ASSERT_EQ(mkfifo((in.path + "pipe.jpg").c_str(), 0600), 0);
+    Drop(GadgetLog, in.path.substr(0, in.path.size() - 1));
+    WaitForRun(20000);
+    std::vector<String> lines = LogLines();
+    std::sort(lines.begin() + 2, lines.end() - 2);
+    EXPECT_EQ(std::vector<String>(lines.begin() + 2, lines.end() - 2),
+              (std::vector<String>{u"[Done]  good.jpg", u"[Error]  head.jpg", u"[Error]  pipe.jpg",
+                                   u"[Error]  text.png", u"[Error]  zero.jpg"}));
+    EXPECT_EQ(out.FileCount(), 1);
+    // The link loop is no regular file, so the folder leaves it out; dropped on
+    // its own it is an error.
+    Drop(GadgetLog, in.path + "loop.jpg");
+    WaitForRun(20000);
+    lines = LogLines();
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[2], u"[Error]  loop.jpg");
 }
 
 TEST(Conversion, NoSecondRunBeforeTheFirstHasFinished) {
