@@ -24,8 +24,8 @@ SANITIZE_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=0 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/leaks.supp:print_suppressions=0
 TSAN_ENV = TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/sanitize/threads.supp
 THREADED_TESTS = conversion_test worker_state_test event_queue_test threads_test \
-	save_png_test tone_image_test jpeg_handles_test batch_test
-THREADED_SUITES = ^(Conversion|WorkerState|EventQueue|Threads|ThreadStorage|SavePngTest|ToneImage|JpegHandles|Batch)\.
+	save_png_test tone_image_test jpeg_handles_test batch_test resize_test
+THREADED_SUITES = ^(Conversion|WorkerState|EventQueue|Threads|ThreadStorage|SavePngTest|ToneImage|JpegHandles|Batch|Resize)\.
 
 sanitize: deps
 	cmake -S . -B $(BUILD)-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTINTWELL_SANITIZE=address

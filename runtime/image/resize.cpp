@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -75,20 +77,36 @@ inline unsigned char RoundChannel(double value) {
     return static_cast<unsigned char>(n < 0 ? 0 : (n > 255 ? 255 : n));
 }
 
-// width x height -> newWidth x height. Each source row is widened to doubles once
-// (every source pixel feeds several targets), then every target pixel sums its
-// taps with the four channels side by side, each in tap order.
-int HorizontalPass(const unsigned char *source, int width, int height, unsigned char *destination,
-                   int newWidth) {
-    AxisWeights axis;
-    if (!BuildAxis(width, newWidth, axis)) return 0;
-    double *row = static_cast<double *>(std::malloc(sizeof(double) * 4 * size_t(width)));
-    if (!row) {
-        FreeAxis(axis);
-        return 0;
+// Below this many bytes of output a second thread costs more than it saves.
+constexpr int64_t SplitBytes = int64_t(2) << 20;
+
+// Runs `rows(first, end)` over [0, count): as two halves at once (the upper half
+// on a helper thread) when the pass writes at least SplitBytes, else in one go.
+// Every row is computed alone, so the bytes are the same either way.
+template <typename Rows> int OverBothCores(int count, int64_t outputBytes, Rows rows) {
+    if (count < 2 || outputBytes < SplitBytes) return rows(0, count);
+    int half = count / 2, lower = 0;
+    std::thread helper;
+    try {
+        helper = std::thread([&] { lower = rows(0, half); });
+    } catch (const std::system_error &) {
+        return rows(0, count); // no second thread: one pass here
     }
+    int upper = rows(half, count);
+    helper.join();
+    return lower && upper;
+}
+
+// Source rows [first, end) of width x height -> newWidth x height. Each source
+// row is widened to doubles once (every source pixel feeds several targets),
+// then every target pixel sums its taps with the four channels side by side,
+// each in tap order.
+int HorizontalRows(const AxisWeights &axis, const unsigned char *source, int width,
+                   unsigned char *destination, int newWidth, int first, int end) {
+    double *row = static_cast<double *>(std::malloc(sizeof(double) * 4 * size_t(width)));
+    if (!row) return 0;
     const size_t sourcePitch = size_t(width) * 4, targetPitch = size_t(newWidth) * 4;
-    for (int y = 0; y < height; ++y) {
+    for (int y = first; y < end; ++y) {
         const unsigned char *in = source + size_t(y) * sourcePitch;
         for (size_t n = 0; n < sourcePitch; ++n) row[n] = in[n];
         unsigned char *out = destination + size_t(y) * targetPitch;
@@ -110,24 +128,30 @@ int HorizontalPass(const unsigned char *source, int width, int height, unsigned 
         }
     }
     std::free(row);
-    FreeAxis(axis);
     return 1;
 }
 
-// width x height -> width x newHeight. For each target row whole source rows are
-// accumulated with their weight into one row of doubles, so memory is walked
-// row by row and every channel still sums in tap order.
-int VerticalPass(const unsigned char *source, int width, int height, unsigned char *destination,
-                 int newHeight) {
+int HorizontalPass(const unsigned char *source, int width, int height, unsigned char *destination,
+                   int newWidth) {
     AxisWeights axis;
-    if (!BuildAxis(height, newHeight, axis)) return 0;
+    if (!BuildAxis(width, newWidth, axis)) return 0;
+    int ok = OverBothCores(height, int64_t(newWidth) * height * 4, [&](int first, int end) {
+        return HorizontalRows(axis, source, width, destination, newWidth, first, end);
+    });
+    FreeAxis(axis);
+    return ok;
+}
+
+// Target rows [first, end) of width x height -> width x newHeight. For each
+// target row whole source rows are accumulated with their weight into one row of
+// doubles, so memory is walked row by row and every channel still sums in tap
+// order.
+int VerticalRows(const AxisWeights &axis, const unsigned char *source, int width,
+                 unsigned char *destination, int first, int end) {
     const size_t pitch = size_t(width) * 4;
     double *sum = static_cast<double *>(std::malloc(sizeof(double) * pitch));
-    if (!sum) {
-        FreeAxis(axis);
-        return 0;
-    }
-    for (int y = 0; y < newHeight; ++y) {
+    if (!sum) return 0;
+    for (int y = first; y < end; ++y) {
         const double *w = axis.weights + size_t(y) * size_t(axis.stride);
         std::memset(sum, 0, sizeof(double) * pitch);
         for (int k = 0, count = axis.count[y]; k < count; ++k) {
@@ -139,8 +163,18 @@ int VerticalPass(const unsigned char *source, int width, int height, unsigned ch
         for (size_t n = 0; n < pitch; ++n) out[n] = RoundChannel(sum[n]);
     }
     std::free(sum);
-    FreeAxis(axis);
     return 1;
+}
+
+int VerticalPass(const unsigned char *source, int width, int height, unsigned char *destination,
+                 int newHeight) {
+    AxisWeights axis;
+    if (!BuildAxis(height, newHeight, axis)) return 0;
+    int ok = OverBothCores(newHeight, int64_t(width) * newHeight * 4, [&](int first, int end) {
+        return VerticalRows(axis, source, width, destination, first, end);
+    });
+    FreeAxis(axis);
+    return ok;
 }
 
 } // namespace

@@ -96,7 +96,9 @@ TEST(Resize, SmoothMatchesTheFormulaExactly) {
     for (auto [w, h, nw, nh] :
          {std::array{13, 9, 5, 4}, std::array{13, 9, 20, 17}, std::array{13, 9, 13, 4},
           std::array{9, 13, 4, 13}, std::array{40, 3, 7, 6}, std::array{3, 40, 6, 7},
-          std::array{1, 1, 3, 2}}) {
+          std::array{1, 1, 3, 2},
+          // Large enough that each pass runs as two halves on two threads.
+          std::array{1200, 900, 900, 700}}) {
         Pixels source = Noise(w, h, unsigned(w * 100 + h));
         Pixels out(size_t(nw) * nh * 4);
         ASSERT_EQ(SmoothResize(source.data(), w, h, out.data(), nw, nh), 1);
