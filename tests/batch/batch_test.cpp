@@ -5,6 +5,7 @@
 #include "runtime/base/base_runtime.h"
 #include "runtime/base/text.h"
 #include "runtime/image/image_runtime.h"
+#include "tests/support/byte_compare.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_jpeg.h"
 #include "tone/colour_table.h"
@@ -71,11 +72,6 @@ std::vector<std::string> FileLines(const std::string &text) {
         if (line.rfind("[", 0) == 0) lines.push_back(line);
     std::sort(lines.begin(), lines.end());
     return lines;
-}
-
-std::vector<unsigned char> ReadFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
 }
 
 void WriteFile(const std::string &path, const std::vector<unsigned char> &bytes) {
@@ -147,7 +143,7 @@ TEST(Batch, MixedFolderWithAndWithoutRecursion) {
 
     // The EXIF turn is kept in the output's EXIF block: the pixels stay as stored.
     int w = 0, h = 0;
-    EXPECT_FALSE(DecodeTestJpeg(ReadFile(out.path + "flat/a.jpg"), &w, &h).empty());
+    EXPECT_FALSE(DecodeTestJpeg(ReadFileBytes(out.path + "flat/a.jpg"), &w, &h).empty());
     EXPECT_EQ(w, 120);
     EXPECT_EQ(h, 80);
 
@@ -202,10 +198,12 @@ TEST(Batch, SameBytesAsTheWindowStepForAnyJobCount) {
         ConvertOneFile(StringFromUtf8(in.path + name), StringFromUtf8(out.path + "window/"),
                        settings, 20, 1, 0, StatusSink{});
     for (const char *name : {"a.jpg", "b.png", "c_tif.png", "e.jpg"}) {
-        std::vector<unsigned char> window = ReadFile(out.path + "window/" + name);
+        std::vector<unsigned char> window = ReadFileBytes(out.path + "window/" + name);
         ASSERT_FALSE(window.empty()) << name;
-        EXPECT_TRUE(ReadFile(out.path + "one/" + name) == window) << name << " with --jobs 1";
-        EXPECT_TRUE(ReadFile(out.path + "two/" + name) == window) << name << " with --jobs 2";
+        EXPECT_TRUE(SameBytes(ReadFileBytes(out.path + "one/" + name), window))
+            << name << " with --jobs 1";
+        EXPECT_TRUE(SameBytes(ReadFileBytes(out.path + "two/" + name), window))
+            << name << " with --jobs 2";
     }
 
     // A name already taken in the output folder: the stamped name, the old file kept.
@@ -218,7 +216,8 @@ TEST(Batch, SameBytesAsTheWindowStepForAnyJobCount) {
         if (name.size() == 20 && name.rfind("e_", 0) == 0 && name.substr(16) == ".jpg") stamped++;
     }
     EXPECT_EQ(stamped, 1);
-    EXPECT_TRUE(ReadFile(out.path + "one/e.jpg") == ReadFile(out.path + "window/e.jpg"));
+    EXPECT_TRUE(
+        SameBytes(ReadFileBytes(out.path + "one/e.jpg"), ReadFileBytes(out.path + "window/e.jpg")));
 }
 
 TEST(Batch, UsageErrorsNameTheProblem) {
@@ -336,8 +335,8 @@ TEST(Batch, ListsExportsDryRunsAndReadsUserPresets) {
                         data.path)
             .exit,
         0);
-    std::vector<unsigned char> user = ReadFile(out.path + "user/p.jpg");
-    EXPECT_TRUE(user == ReadFile(out.path + "stops/p.jpg"));
+    std::vector<unsigned char> user = ReadFileBytes(out.path + "user/p.jpg");
+    EXPECT_TRUE(SameBytes(user, ReadFileBytes(out.path + "stops/p.jpg")));
     int w = 0, h = 0;
     DecodeTestJpeg(user, &w, &h);
     EXPECT_EQ(w, 256);
@@ -379,7 +378,7 @@ TEST(Batch, MalformedInputsAreErrorsAndTheGoodOnesBetweenThemConvert) {
     TempFolder in("tintwell-batch-in"), out("tintwell-batch-out"), data("tintwell-batch-data");
     std::vector<unsigned char> jpeg = Jpeg(160, 120, 0);
     ASSERT_TRUE(Picture(50, 40, true).save(QString::fromStdString(in.path + "good.png")));
-    std::vector<unsigned char> png = ReadFile(in.path + "good.png");
+    std::vector<unsigned char> png = ReadFileBytes(in.path + "good.png");
     std::vector<std::string> bad; // each must end as "[Error]"
     auto put = [&](const std::string &name, const std::vector<unsigned char> &bytes) {
         WriteFile(in.path + name, bytes);
@@ -430,7 +429,7 @@ TEST(Batch, MalformedInputsAreErrorsAndTheGoodOnesBetweenThemConvert) {
     // Only the good files were written, each whole.
     EXPECT_EQ(FileCount(out.path + "out"), 3);
     int w = 0, h = 0;
-    EXPECT_FALSE(DecodeTestJpeg(ReadFile(out.path + "out/good.jpg"), &w, &h).empty());
+    EXPECT_FALSE(DecodeTestJpeg(ReadFileBytes(out.path + "out/good.jpg"), &w, &h).empty());
     EXPECT_EQ(w, 160);
     EXPECT_FALSE(QImage(QString::fromStdString(out.path + "out/good.png")).isNull());
 }

@@ -9,6 +9,7 @@
 #include "runtime/image/draw_target.h"
 #include "runtime/image/image_runtime.h"
 #include "runtime/image/images.h"
+#include "tests/support/byte_compare.h"
 #include "tests/support/temp_folder.h"
 
 #include <QImage>
@@ -165,7 +166,7 @@ TEST_F(SavePngTest, ByteForByteWithSeveralOutputBuffers) {
     Bytes reference = ReferencePng(image);
     EXPECT_GT(length, 65536);
     EXPECT_EQ(png.size(), reference.size());
-    EXPECT_TRUE(png == reference) << "the streaming writer differs from the one-shot reference";
+    EXPECT_TRUE(SameBytes(png, reference)) << "the streaming writer against the one-shot reference";
     int64_t decoded = DecodeImageFromMemory(-1, png.data(), int64_t(png.size()));
     ASSERT_NE(decoded, 0);
     ASSERT_NE(OpenDrawTarget(ImageTarget(decoded)), 0);
@@ -174,7 +175,7 @@ TEST_F(SavePngTest, ByteForByteWithSeveralOutputBuffers) {
     ASSERT_NE(OpenDrawTarget(ImageTarget(image)), 0);
     Bytes want(TargetPixels(), TargetPixels() + 700 * 300 * 4);
     CloseDrawTarget();
-    EXPECT_TRUE(got == want);
+    EXPECT_TRUE(SameBytes(got, want));
     ReleaseImage(decoded);
     ReleaseImage(image);
 }
@@ -210,7 +211,7 @@ TEST_F(SavePngTest, LargePicturesCompressInPiecesIntoOneValidStream) {
     uLongf size = uLongf(inflated.size());
     ASSERT_EQ(uncompress(inflated.data(), &size, &png[41], idat), Z_OK);
     inflated.resize(size);
-    EXPECT_TRUE(inflated == filtered);
+    EXPECT_TRUE(SameBytes(inflated, filtered));
 
     // The program's decoder and Qt's give back the pixels.
     int64_t decoded = DecodeImageFromMemory(-1, png.data(), int64_t(png.size()));
@@ -218,7 +219,7 @@ TEST_F(SavePngTest, LargePicturesCompressInPiecesIntoOneValidStream) {
     ASSERT_NE(OpenDrawTarget(ImageTarget(decoded)), 0);
     Bytes got(TargetPixels(), TargetPixels() + w * h * 4);
     CloseDrawTarget();
-    EXPECT_TRUE(got == want);
+    EXPECT_TRUE(SameBytes(got, want));
     QImage qt =
         QImage::fromData(png.data(), int(png.size())).convertToFormat(QImage::Format_RGBA8888);
     ASSERT_EQ(qt.width(), w);
@@ -226,7 +227,7 @@ TEST_F(SavePngTest, LargePicturesCompressInPiecesIntoOneValidStream) {
     // The same picture written again gives the same bytes, whichever thread took
     // which piece.
     ASSERT_GT(WritePngRgba(image, folder.In("again.png")), 0);
-    EXPECT_TRUE(folder.Read("again.png") == png);
+    EXPECT_TRUE(SameBytes(folder.Read("again.png"), png));
     ReleaseImage(decoded);
     ReleaseImage(image);
 }

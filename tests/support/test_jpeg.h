@@ -72,8 +72,8 @@ inline std::vector<unsigned char> WithSegment(std::vector<unsigned char> jpeg,
 
 // Decodes a JPEG to RGB triples (accurate DCT, as the program's loader decodes);
 // empty on failure.
-inline std::vector<unsigned char> DecodeTestJpeg(const std::vector<unsigned char> &jpeg,
-                                                 int *width, int *height) {
+inline std::vector<unsigned char> DecodeTestJpeg(const std::vector<unsigned char> &jpeg, int *width,
+                                                 int *height) {
     tjhandle handle = tjInitDecompress();
     std::vector<unsigned char> rgb;
     int subsampling = 0, colourspace = 0;

@@ -1,8 +1,10 @@
 #include "runtime/image/codecs.h"
 #include "runtime/image/image_runtime.h"
 #include "runtime/image/images.h"
+#include "tests/support/byte_compare.h"
 
 #include <QImage>
+
 #include <gtest/gtest.h>
 #include <png.h>
 
@@ -20,11 +22,6 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<unsigned char>;
 
 const fs::path Suite = fs::path(TINTWELL_TESTDATA) / "pngsuite";
-
-Bytes ReadAll(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 void StartCodecs() {
     StartImageRuntime();
@@ -121,7 +118,7 @@ bool IsTransparentColour(const RawPng &raw, int x, int y) {
 // Compares our decoding of one file with Qt's. Returns a description of the
 // first difference that none of the explained reasons covers, or "".
 std::string CompareWithQt(const fs::path &path) {
-    Bytes data = ReadAll(path);
+    Bytes data = ReadFileBytes(path.string());
     int64_t image = DecodeImageFromMemory(-1, data.data(), int64_t(data.size()));
     if (!image) return "not decoded";
     QImage qt = QImage::fromData(data.data(), int(data.size()));
@@ -211,7 +208,7 @@ TEST(PngCodec, CorruptFilesAreRejected) {
     int rejected = 0;
     for (const fs::path &path : PngsIn(Suite)) {
         if (path.filename().string()[0] != 'x') continue;
-        Bytes data = ReadAll(path);
+        Bytes data = ReadFileBytes(path.string());
         EXPECT_EQ(DecodeImageFromMemory(-1, data.data(), int64_t(data.size())), 0) << path;
         EXPECT_EQ(DecodeImageFromMemory(7, data.data(), int64_t(data.size())), 0) << path;
         EXPECT_EQ(ImageExists(7), 0);
@@ -220,7 +217,7 @@ TEST(PngCodec, CorruptFilesAreRejected) {
     EXPECT_EQ(rejected, 14);
     int crashers = 0;
     for (const fs::path &path : PngsIn(Suite / "libpng-testpngs/crashers")) {
-        Bytes data = ReadAll(path);
+        Bytes data = ReadFileBytes(path.string());
         int64_t image = DecodeImageFromMemory(-1, data.data(), int64_t(data.size()));
         if (path.filename() == "empty_ancillary_chunks.png") {
             EXPECT_NE(image, 0);
@@ -238,7 +235,7 @@ TEST(PngCodec, PaletteWithTransparencyGreyOneBitAndSixteenBitRgb) {
     REQUIRE_SUITE();
     StartCodecs();
     // Palette with tRNS: 32-bit pixels carrying the palette's alpha values.
-    Bytes palette = ReadAll(Suite / "tbbn3p08.png");
+    Bytes palette = ReadFileBytes((Suite / "tbbn3p08.png").string());
     int64_t image = DecodeImageFromMemory(-1, palette.data(), int64_t(palette.size()));
     ASSERT_NE(image, 0);
     EXPECT_EQ(ImageBitDepth(image, -2), 32);
@@ -255,7 +252,7 @@ TEST(PngCodec, PaletteWithTransparencyGreyOneBitAndSixteenBitRgb) {
     ReleaseImage(image);
 
     // 1-bit grey: R = G = B in {0, 255}, opaque, source depth 1, matching the file.
-    Bytes grey = ReadAll(Suite / "basn0g01.png");
+    Bytes grey = ReadFileBytes((Suite / "basn0g01.png").string());
     RawPng rawGrey = RawSamples(grey);
     image = DecodeImageFromMemory(-1, grey.data(), int64_t(grey.size()));
     ASSERT_NE(image, 0);
@@ -273,7 +270,7 @@ TEST(PngCodec, PaletteWithTransparencyGreyOneBitAndSixteenBitRgb) {
     ReleaseImage(image);
 
     // 16-bit RGB: every channel is the stored sample's high byte; depth 24.
-    Bytes deep = ReadAll(Suite / "basn2c16.png");
+    Bytes deep = ReadFileBytes((Suite / "basn2c16.png").string());
     RawPng rawDeep = RawSamples(deep);
     image = DecodeImageFromMemory(-1, deep.data(), int64_t(deep.size()));
     ASSERT_NE(image, 0);
@@ -286,16 +283,16 @@ TEST(PngCodec, PaletteWithTransparencyGreyOneBitAndSixteenBitRgb) {
     ReleaseImage(image);
 
     // Grey with alpha keeps its bit depth as the source depth, RGBA is 32.
-    Bytes greyAlpha = ReadAll(Suite / "basn4a08.png");
+    Bytes greyAlpha = ReadFileBytes((Suite / "basn4a08.png").string());
     image = DecodeImageFromMemory(-1, greyAlpha.data(), int64_t(greyAlpha.size()));
     EXPECT_EQ(ImageBitDepth(image, -2), 8);
     ReleaseImage(image);
     // 4-bit grey with tRNS: turning tRNS into alpha widens it to 8 bits.
-    Bytes greyTrns = ReadAll(Suite / "tbbn0g04.png");
+    Bytes greyTrns = ReadFileBytes((Suite / "tbbn0g04.png").string());
     image = DecodeImageFromMemory(-1, greyTrns.data(), int64_t(greyTrns.size()));
     EXPECT_EQ(ImageBitDepth(image, -2), 8);
     ReleaseImage(image);
-    Bytes rgba = ReadAll(Suite / "basn6a16.png");
+    Bytes rgba = ReadFileBytes((Suite / "basn6a16.png").string());
     image = DecodeImageFromMemory(-1, rgba.data(), int64_t(rgba.size()));
     EXPECT_EQ(ImageBitDepth(image, -2), 32);
     ReleaseImage(image);
@@ -304,7 +301,7 @@ TEST(PngCodec, PaletteWithTransparencyGreyOneBitAndSixteenBitRgb) {
 TEST(PngCodec, ShortAndTruncatedDataIsRefusedWithinItsSize) {
     REQUIRE_SUITE();
     StartCodecs();
-    Bytes data = ReadAll(Suite / "basn2c08.png");
+    Bytes data = ReadFileBytes((Suite / "basn2c08.png").string());
     // Each cut is copied into a block of exactly that size, so reading past its
     // end would be caught by memory checkers.
     for (size_t cut : {size_t(0), size_t(1), size_t(7), size_t(8), size_t(20), size_t(33),
@@ -328,7 +325,7 @@ TEST(PngCodec, ShortAndTruncatedDataIsRefusedWithinItsSize) {
 TEST(PngCodec, BottomUpDecodeFlag) {
     REQUIRE_SUITE();
     StartCodecs();
-    Bytes data = ReadAll(Suite / "basn6a08.png");
+    Bytes data = ReadFileBytes((Suite / "basn6a08.png").string());
     int64_t upright = DecodeImageFromMemory(-1, data.data(), int64_t(data.size()));
     ASSERT_NE(upright, 0);
     // Drive the registered decoder by hand to have it write the bottom row first.

@@ -5,6 +5,9 @@
 #include "runtime/image/images.h"
 #ifdef TINTWELL_HAVE_RESOURCES
 #include "resources/pictures.h"
+#include "tests/support/byte_compare.h"
+#include "tests/support/image_pixels.h"
+#include "tests/support/temp_folder.h"
 #endif
 
 #include <gtest/gtest.h>
@@ -25,36 +28,6 @@ void StartCodecs() {
     RegisterPngCodec();
 }
 
-// A folder of its own for each test, removed afterwards.
-struct TempFolder {
-    fs::path path;
-    TempFolder() {
-        path = fs::temp_directory_path() /
-               ("tintwell-codecs-" + std::to_string(getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(path);
-    }
-    ~TempFolder() { fs::remove_all(path); }
-    String Name(const char *file) const { return StringFromUtf8((path / file).string()); }
-};
-
-Bytes ReadAll(const String &name) {
-    std::ifstream in(Utf8Of(name), std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void SetPixel(int64_t image, int x, int y, std::array<int, 4> value) {
-    ImageRecord *record = LookupImage(image);
-    unsigned char *p = record->pixels + (size_t(y) * record->width + x) * 4;
-    for (int n = 0; n < 4; ++n) p[n] = static_cast<unsigned char>(value[n]);
-}
-
-std::array<int, 4> PixelOf(int64_t image, int x, int y) {
-    ImageRecord *record = LookupImage(image);
-    const unsigned char *p = record->pixels + (size_t(y) * record->width + x) * 4;
-    return {p[0], p[1], p[2], p[3]};
-}
-
 // Three pixels that show how alpha is treated: opaque, transparent, half.
 int64_t AlphaSamples(int64_t depth) {
     int64_t image = NewImage(-1, 3, 2, depth);
@@ -68,11 +41,11 @@ int64_t AlphaSamples(int64_t depth) {
 
 TEST(Codecs, TwentyFourBitSaveCompositesOverWhite) {
     StartCodecs();
-    TempFolder folder;
+    TempFolder folder{"tintwell-codecs"};
     int64_t image = AlphaSamples(24);
-    String name = folder.Name("rgb.png");
+    String name = folder.In("rgb.png");
     ASSERT_NE(EncodeImageFile(image, name, FormatPng), 0);
-    Bytes file = ReadAll(name);
+    Bytes file = ReadFileBytes(Utf8Of(name));
     ASSERT_GT(file.size(), 26u);
     EXPECT_EQ(file[24], 8); // bit depth
     EXPECT_EQ(file[25], 2); // colour type RGB
@@ -86,20 +59,20 @@ TEST(Codecs, TwentyFourBitSaveCompositesOverWhite) {
               (std::array{(10 * 128 + 127 * 255) / 255, (20 * 128 + 127 * 255) / 255,
                           (30 * 128 + 127 * 255) / 255, 255}));
     // Depth given explicitly overrides the source depth.
-    String forced = folder.Name("forced.png");
+    String forced = folder.In("forced.png");
     ASSERT_NE(EncodeImageFile(image, forced, FormatPng, 7, 32), 0);
-    EXPECT_EQ(ReadAll(forced)[25], 6);
+    EXPECT_EQ(ReadFileBytes(Utf8Of(forced))[25], 6);
     ReleaseImage(back);
     ReleaseImage(image);
 }
 
 TEST(Codecs, ThirtyTwoBitSaveKeepsAlphaAsStored) {
     StartCodecs();
-    TempFolder folder;
+    TempFolder folder{"tintwell-codecs"};
     int64_t image = AlphaSamples(32);
-    String name = folder.Name("rgba.png");
+    String name = folder.In("rgba.png");
     ASSERT_NE(EncodeImageFile(image, name, FormatPng), 0);
-    Bytes file = ReadAll(name);
+    Bytes file = ReadFileBytes(Utf8Of(name));
     EXPECT_EQ(file[25], 6); // colour type RGB + alpha
     int64_t back = DecodeImageFromMemory(-1, file.data(), int64_t(file.size()));
     ASSERT_NE(back, 0);
@@ -112,28 +85,28 @@ TEST(Codecs, ThirtyTwoBitSaveKeepsAlphaAsStored) {
 
 TEST(Codecs, FailedSavesLeaveNoFile) {
     StartCodecs();
-    TempFolder folder;
+    TempFolder folder{"tintwell-codecs"};
     int64_t image = AlphaSamples(32);
-    String name = folder.Name("none.png");
+    String name = folder.In("none.png");
     // Unknown format: nothing on disk.
     EXPECT_EQ(EncodeImageFile(image, name, 0x474946), 0);
-    EXPECT_FALSE(fs::exists(folder.path / "none.png"));
+    EXPECT_FALSE(fs::exists(folder.path + "none.png"));
     // No image, empty name.
     EXPECT_EQ(EncodeImageFile(image + 8, name, FormatPng), 0);
     EXPECT_EQ(EncodeImageFile(image, String(), FormatPng), 0);
-    EXPECT_FALSE(fs::exists(folder.path / "none.png"));
+    EXPECT_FALSE(fs::exists(folder.path + "none.png"));
     // A folder that does not exist.
-    EXPECT_EQ(EncodeImageFile(image, folder.Name("missing/x.png"), FormatPng), 0);
+    EXPECT_EQ(EncodeImageFile(image, folder.In("missing/x.png"), FormatPng), 0);
     // A libpng error after the file was created (a zero height is refused by
     // the header writer) deletes the partial file.
     const ImageEncoder *png = FindImageEncoder(FormatPng);
     ASSERT_NE(png, nullptr);
     const unsigned char pixel[4] = {1, 2, 3, 4};
-    String broken = folder.Name("broken.png");
+    String broken = folder.In("broken.png");
     EXPECT_EQ(png->write32(broken, pixel, 1, 0, 4, 0, 7, 32), 0);
-    EXPECT_FALSE(fs::exists(folder.path / "broken.png"));
+    EXPECT_FALSE(fs::exists(folder.path + "broken.png"));
     EXPECT_EQ(png->write24(broken, pixel, 0, 1, 4, 0, 7, 24), 0);
-    EXPECT_FALSE(fs::exists(folder.path / "broken.png"));
+    EXPECT_FALSE(fs::exists(folder.path + "broken.png"));
     ReleaseImage(image);
 }
 
@@ -164,11 +137,11 @@ TEST(Codecs, BmpEntryClaimsBmpDataOnlyAndDecodesNothing) {
 
 TEST(Codecs, DecodeIntoAStaticNumberReplacesTheOldImage) {
     StartCodecs();
-    TempFolder folder;
+    TempFolder folder{"tintwell-codecs"};
     int64_t image = AlphaSamples(32);
-    String name = folder.Name("static.png");
+    String name = folder.In("static.png");
     ASSERT_NE(EncodeImageFile(image, name, FormatPng), 0);
-    Bytes file = ReadAll(name);
+    Bytes file = ReadFileBytes(Utf8Of(name));
     ASSERT_NE(NewImage(5, 9, 9), 0);
     int64_t handle = DecodeImageFromMemory(5, file.data(), int64_t(file.size()));
     EXPECT_EQ(handle, ImagePlatformHandle(5));

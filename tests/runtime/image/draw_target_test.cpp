@@ -6,25 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/image_pixels.h"
 #include <array>
+
 #include <atomic>
 #include <thread>
 
 namespace {
-
-using Rgba = std::array<int, 4>;
-
-Rgba PixelOf(int64_t image, int x, int y) {
-    ImageRecord *record = LookupImage(image);
-    const unsigned char *p = record->pixels + (size_t(y) * record->width + x) * 4;
-    return {p[0], p[1], p[2], p[3]};
-}
-
-void SetPixel(int64_t image, int x, int y, Rgba value) {
-    ImageRecord *record = LookupImage(image);
-    unsigned char *p = record->pixels + (size_t(y) * record->width + x) * 4;
-    for (int n = 0; n < 4; ++n) p[n] = static_cast<unsigned char>(value[n]);
-}
 
 // A fresh w x h image, every pixel (10, 20, 30, 40), opened as the current output.
 int64_t OpenFresh(int w, int h) {

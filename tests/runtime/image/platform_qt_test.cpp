@@ -6,19 +6,13 @@
 #include <QImage>
 #include <gtest/gtest.h>
 
+#include "tests/support/image_pixels.h"
 #include <array>
+
 #include <functional>
 #include <thread>
 
 namespace {
-
-using Rgba = std::array<int, 4>;
-
-Rgba PixelOf(int64_t image, int x, int y) {
-    ImageRecord *record = LookupImage(image);
-    const unsigned char *p = record->pixels + (size_t(y) * record->width + x) * 4;
-    return {p[0], p[1], p[2], p[3]};
-}
 
 // Opaque, every pixel different, no symmetry.
 Rgba Pattern(int x, int y) {
