@@ -103,6 +103,20 @@ int OutputCount() {
     return n;
 }
 
+// Outside the timed part: every photograph must have its output, and the folder
+// is emptied for the next iteration. False (the run marked failed) otherwise.
+bool CheckAndEmptyOutput(benchmark::State &state) {
+    state.PauseTiming();
+    bool complete = OutputCount() == PhotoCount;
+    EmptyOutput();
+    if (!complete) {
+        state.SkipWithError("wrong number of outputs");
+        return false;
+    }
+    state.ResumeTiming();
+    return true;
+}
+
 void BM_StepAlone(benchmark::State &state) {
     if (!Prepare()) return state.SkipWithError("could not prepare the photographs");
     ConversionSettings settings{8192, 8192, 95};
@@ -112,14 +126,7 @@ void BM_StepAlone(benchmark::State &state) {
         int64_t k = 0;
         for (const std::string &path : Shared().paths)
             ConvertOneFile(StringFromUtf8(path), folder, settings, ToneShift, ++k, 0, quiet);
-        state.PauseTiming();
-        bool complete = OutputCount() == PhotoCount;
-        EmptyOutput();
-        if (!complete) {
-            state.SkipWithError("wrong number of outputs");
-            break;
-        }
-        state.ResumeTiming();
+        if (!CheckAndEmptyOutput(state)) break;
     }
 }
 
@@ -141,14 +148,7 @@ void BM_WindowWorker(benchmark::State &state) {
             started = started || ConversionActive;
             if (started && !ConversionActive && !IsConversionRunning()) break;
         }
-        state.PauseTiming();
-        bool complete = OutputCount() == PhotoCount;
-        EmptyOutput();
-        if (!complete) {
-            state.SkipWithError("wrong number of outputs");
-            break;
-        }
-        state.ResumeTiming();
+        if (!CheckAndEmptyOutput(state)) break;
     }
 }
 

@@ -289,15 +289,9 @@ TEST(Conversion, SampleDropOfAnOrientationSixJpegShowsItUpright) {
     EnsureMainWindow();
     ClearRequesterAnswers();
     TempFolder in("tintwell-in");
-    // Stored 60 x 30, white in its top ten rows and black below; turned upright
-    // (90 degrees clockwise) it is 30 x 60 with the white band on the right.
-    const int w = 60, h = 30;
-    std::vector<unsigned char> rgb(size_t(w) * h * 3);
-    for (int y = 0; y < h; y++)
-        for (int x = 0; x < w; x++)
-            for (int c = 0; c < 3; c++) rgb[(size_t(y) * w + x) * 3 + c] = y < 10 ? 255 : 0;
-    std::vector<unsigned char> jpeg = WithSegment(EncodeTestJpeg(rgb.data(), w, h, TJSAMP_444, 95),
-                                                  ExifSegment(true, {{0x0112, 6}}));
+    // Stored 60 x 30 with a white band in its top ten rows; upright it is 30 x 60
+    // with the band on the right.
+    std::vector<unsigned char> jpeg = TurnedBandJpeg(60, 30, 10);
     std::ofstream(in.path + "turned.jpg", std::ios::binary)
         .write(reinterpret_cast<char *>(jpeg.data()), std::streamsize(jpeg.size()));
     SetGadgetState(GadgetPresetList, 0); // "Gray": black to white

@@ -124,13 +124,7 @@ TEST(Preview, OrientationSixIsShownUprightWithItsOwnScrollSize) {
     TempFolder in("tintwell-preview");
     // Stored 400 x 300 with a white band in the top 40 rows; upright 300 x 400
     // with the band down the right-hand side.
-    const int w = 400, h = 300;
-    std::vector<unsigned char> rgb(size_t(w) * h * 3);
-    for (int y = 0; y < h; y++)
-        for (int x = 0; x < w; x++)
-            for (int c = 0; c < 3; c++) rgb[(size_t(y) * w + x) * 3 + c] = y < 40 ? 255 : 0;
-    std::vector<unsigned char> jpeg = WithSegment(EncodeTestJpeg(rgb.data(), w, h, TJSAMP_444, 95),
-                                                  ExifSegment(true, {{0x0112, 6}}));
+    std::vector<unsigned char> jpeg = TurnedBandJpeg(400, 300, 40);
     std::ofstream(in.path + "turned.jpg", std::ios::binary)
         .write(reinterpret_cast<char *>(jpeg.data()), std::streamsize(jpeg.size()));
     DropOnPreview(in.path + "turned.jpg");

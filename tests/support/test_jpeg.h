@@ -87,3 +87,14 @@ inline std::vector<unsigned char> DecodeTestJpeg(const std::vector<unsigned char
     if (handle) tjDestroy(handle);
     return rgb;
 }
+
+// A w x h JPEG stored white in its top `band` rows and black below, marked with
+// EXIF orientation 6: shown upright (a quarter turn clockwise) it is h x w with
+// the white band down its right-hand side.
+inline std::vector<unsigned char> TurnedBandJpeg(int w, int h, int band) {
+    std::vector<unsigned char> rgb(size_t(w) * h * 3);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w * 3; x++) rgb[size_t(y) * w * 3 + x] = y < band ? 255 : 0;
+    return WithSegment(EncodeTestJpeg(rgb.data(), w, h, TJSAMP_444, 95),
+                       ExifSegment(true, {{0x0112, 6}}));
+}
