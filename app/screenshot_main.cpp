@@ -5,6 +5,7 @@
 // during the run (STOP button, thumbnail, log lines) and after it (total time);
 // --help-window and --preview save those windows instead.
 // scripts/screenshot runs it on a virtual X display.
+#include "app/about_window.h"
 #include "app/event_loop.h"
 #include "app/handlers.h"
 #include "app/help_window.h"
@@ -52,6 +53,12 @@ int RowNamed(const String &name) {
 bool SaveWindow(const QString &output, int64_t number = WindowMain) {
     auto *window = reinterpret_cast<QWidget *>(WindowPlatformHandle(number));
     return window && window->grab().toImage().save(output, "PNG");
+}
+
+bool ShootAbout(const QString &output) {
+    OpenAboutWindow();
+    SettleFor(500);
+    return SaveWindow(output, WindowAbout);
 }
 
 bool ShootHelp(const QString &output) {
@@ -120,13 +127,14 @@ int main(int argc, char **argv) {
     std::string mode = argc > 1 && argv[1][0] == '-' ? argv[1] : "";
     int outputs = mode == "--conversion" ? 2 : 1;
     int first = mode.empty() ? 1 : 2;
-    bool known =
-        mode.empty() || mode == "--conversion" || mode == "--help-window" || mode == "--preview";
+    bool known = mode.empty() || mode == "--conversion" || mode == "--help-window" ||
+                 mode == "--about-window" || mode == "--preview";
     if (!known || argc < first + outputs) {
         std::fprintf(stderr, "usage: %s output.png [preset name]\n", argv[0]);
         std::fprintf(stderr, "       %s --conversion during.png after.png [preset name]\n",
                      argv[0]);
         std::fprintf(stderr, "       %s --help-window output.png\n", argv[0]);
+        std::fprintf(stderr, "       %s --about-window output.png\n", argv[0]);
         std::fprintf(stderr, "       %s --preview output.png [preset name]\n", argv[0]);
         return 2;
     }
@@ -148,10 +156,11 @@ int main(int argc, char **argv) {
         PresetListHandler();
     }
     SettleFor(700);
-    bool saved = mode == "--conversion"    ? ShootConversion(output, after)
-                 : mode == "--help-window" ? ShootHelp(output)
-                 : mode == "--preview"     ? ShootPreview(output)
-                                           : SaveWindow(output);
+    bool saved = mode == "--conversion"     ? ShootConversion(output, after)
+                 : mode == "--help-window"  ? ShootHelp(output)
+                 : mode == "--about-window" ? ShootAbout(output)
+                 : mode == "--preview"      ? ShootPreview(output)
+                                            : SaveWindow(output);
     EndRuntime();
     if (!saved) {
         std::fprintf(stderr, "could not take the picture(s)\n");
