@@ -12,6 +12,7 @@
 #include "tone/settings_file.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <sys/stat.h>
 #include <thread>
@@ -86,6 +87,10 @@ int main(int argc, char **argv) {
         return ExitDone;
     }
 
+    // The reason is in the file's own line; the platform reader's warnings about
+    // files it refuses ("Unsupported JPEG data precision 12") would only repeat
+    // it on standard error. A user's own logging rules win.
+    setenv("QT_LOGGING_RULES", "qt.gui.imageio*=false", 0);
     StartBaseRuntime();
     StartImageRuntime();
     RegisterPngCodec();
