@@ -12,8 +12,8 @@
 #include "tone/settings_file.h"
 
 #include <csignal>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -88,9 +88,11 @@ int main(int argc, char **argv) {
     }
 
     // The reason is in the file's own line; the platform reader's warnings about
-    // files it refuses ("Unsupported JPEG data precision 12") would only repeat
-    // it on standard error. A user's own logging rules win.
-    setenv("QT_LOGGING_RULES", "qt.gui.imageio*=false", 0);
+    // files it refuses ("Unsupported JPEG data precision 12", "libpng error: ...",
+    // the latter without a category) would only repeat it on standard error, in
+    // the middle of the lines. A user's own logging rules win.
+    setenv("QT_LOGGING_RULES", "qt.gui.imageio=false;qt.gui.imageio.*=false;default.warning=false",
+           0);
     StartBaseRuntime();
     StartImageRuntime();
     RegisterPngCodec();
