@@ -5,8 +5,13 @@
 // extension as written + "." + the saver's extension ("scan.tif" -> "scan_tif.png").
 // Collision rule: when the name is taken, folder + base name + "_" + a fourteen-
 // digit date stamp (yyyymmddhhiiss) + "." + the saver's extension is tried once;
-// when that is taken too, the save fails. Names are taken by creating the file
-// exclusively, so a file that appears meanwhile is never replaced.
+// when that is taken too, the save fails. A file that appears meanwhile is never
+// replaced.
+//
+// Drafts: a saver writes into a hidden draft in the output folder
+// (".tintwell-<process>-<n>.part") and moves it to its name only when it is
+// complete, so a file under an output name is never a partial one, whatever
+// stops the program. A failed or stopped save removes its draft.
 //
 // Called by the savers on the conversion worker; SaveClock is set only while no
 // save runs (tests fix it).
@@ -28,8 +33,17 @@ String ApplyExtensionRule(const String &path, std::initializer_list<std::u16stri
 // The stamped alternative of `path` with the saver's extension.
 String StampedOutputName(const String &path, std::u16string_view extension);
 
-// Creates the output file: `*path` if nothing is there, else its stamped
-// alternative, each created exclusively. On success answers the file number
-// (automatic) and leaves the name used in *path; 0 when both names are taken or
-// the file cannot be created.
-int64_t CreateOutputFile(String *path, std::u16string_view extension);
+// Creates a fresh draft in the folder of the output `path`. Answers the file
+// number (automatic) and leaves the draft's path in *draft; 0 when the folder
+// takes no new file (errno says why).
+int64_t CreateOutputDraft(const String &path, String *draft);
+
+// Moves the complete, closed draft to `*path` if nothing is there, else to its
+// stamped alternative. On success leaves the name used in *path and answers 1;
+// otherwise removes the draft and answers 0 with errno saying why (EEXIST when
+// both names are taken).
+int PlaceOutputFile(const String &draft, String *path, std::u16string_view extension);
+
+// Removes a draft after a failure without disturbing errno, which still tells
+// the failure's cause.
+void DiscardOutputDraft(const String &draft);

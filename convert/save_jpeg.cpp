@@ -71,7 +71,8 @@ int SaveJpeg(int64_t image, const String &path, int64_t quality, int orientation
     auto jpeg = CompressImage(image, int(std::clamp<int64_t>(quality, 1, 100)), &size);
     if (!jpeg) return 0;
 
-    int64_t file = CreateOutputFile(&name, u"jpg");
+    String draft;
+    int64_t file = CreateOutputDraft(name, &draft);
     if (!file) return 0;
     bool written;
     if (orientation == 0) {
@@ -86,7 +87,7 @@ int SaveJpeg(int64_t image, const String &path, int64_t quality, int orientation
     }
     // Success means every byte reached the file, so the close counts too.
     bool closed = CloseBinFile(file) != 0;
-    if (written && closed) return 1;
-    RemoveFile(name);
+    if (written && closed) return PlaceOutputFile(draft, &name, u"jpg");
+    DiscardOutputDraft(draft);
     return 0;
 }

@@ -202,7 +202,7 @@ int64_t WriteCreatedPng(int64_t image, int64_t file, const String &path) {
         written = 0;
     }
     if (written <= 0) {
-        RemoveFile(path);
+        DiscardOutputDraft(path);
         return 0;
     }
     return written;
@@ -220,7 +220,9 @@ int64_t WritePngRgba(int64_t image, const String &path) {
 int SavePng(int64_t image, const String &path) {
     if (!ImageExists(image)) return 0;
     String name = ApplyExtensionRule(path, {u"png"}, u"png");
-    int64_t file = CreateOutputFile(&name, u"png");
+    String draft;
+    int64_t file = CreateOutputDraft(name, &draft);
     if (!file) return 0;
-    return WriteCreatedPng(image, file, name) ? 1 : 0;
+    if (!WriteCreatedPng(image, file, draft)) return 0;
+    return PlaceOutputFile(draft, &name, u"png");
 }

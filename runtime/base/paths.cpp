@@ -6,6 +6,7 @@
 
 #include "runtime/base/text.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <pwd.h>
@@ -119,6 +120,34 @@ int RenameFile(const String &from, const String &to) {
     std::string source, target;
     if (!NativePath(from, &source) || !NativePath(to, &target)) return 0;
     return rename(source.c_str(), target.c_str()) == 0 ? 1 : 0;
+}
+
+int MoveFileNoReplace(const String &from, const String &to) {
+    std::string source, target;
+    if (!NativePath(from, &source) || !NativePath(to, &target)) {
+        errno = EINVAL;
+        return 0;
+    }
+    if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+        return 1;
+    // Some file systems cannot rename without replacing; a hard link can still
+    // take the name only when it is free.
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return 0;
+    if (link(source.c_str(), target.c_str()) == 0) {
+        unlink(source.c_str());
+        return 1;
+    }
+    if (errno == EEXIST || (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS)) return 0;
+    // Neither (a file system without links): claim the name with an empty file
+    // of our own, then rename over that claim.
+    int claim = open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (claim < 0) return 0;
+    close(claim);
+    if (rename(source.c_str(), target.c_str()) == 0) return 1;
+    int failure = errno;
+    unlink(target.c_str());
+    errno = failure;
+    return 0;
 }
 
 int OpenRegularFileForReading(const std::string &native) {

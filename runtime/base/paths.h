@@ -39,6 +39,10 @@ int SyncFolder(const String &folder);
 // Renames `from` to `to` in one step, replacing a file at `to` (rename(2)): a
 // reader sees either the old or the new file, never a mixture. 1 on success.
 int RenameFile(const String &from, const String &to);
+// Moves `from` to `to` in one step only when nothing is at `to`: a file that is
+// there, even one that appeared a moment before, is never replaced. Both paths
+// in one file system. 1 on success; 0 with errno EEXIST when `to` is taken.
+int MoveFileNoReplace(const String &from, const String &to);
 
 // The system form of a path. False (and *native untouched) when the path cannot
 // name a file: it is empty or holds a zero unit, which the system would take as

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -56,35 +58,48 @@ TEST_F(OutputNameTest, StampedNamesUseTheClock) {
     EXPECT_EQ(StampedOutputName(u"/out/noext_.png", u"png"), u"/out/noext__20261207143540.png");
 }
 
+// Writes `bytes` through a draft and places it as a saver does; answers the
+// placement's result and leaves the name used in *path.
+int SaveThroughDraft(String *path, std::u16string_view extension, const char *bytes) {
+    String draft;
+    int64_t file = CreateOutputDraft(*path, &draft);
+    if (!file) return 0;
+    EXPECT_EQ(FileNamePart(draft).substr(0, 10), u".tintwell-");
+    EXPECT_EQ(ExtensionPart(draft), u"part");
+    EXPECT_EQ(WriteBytes(file, bytes, int64_t(std::strlen(bytes))), int64_t(std::strlen(bytes)));
+    EXPECT_EQ(CloseBinFile(file), 1);
+    return PlaceOutputFile(draft, path, extension);
+}
+
 TEST_F(OutputNameTest, CollisionsTakeTheStampThenFail) {
     String first = folder.In("pic.png"), second = folder.In("pic.png"),
            third = folder.In("pic.png");
-    int64_t a = CreateOutputFile(&first, u"png");
-    ASSERT_NE(a, 0);
+    ASSERT_EQ(SaveThroughDraft(&first, u"png", "first"), 1);
     EXPECT_EQ(first, folder.In("pic.png"));
-    EXPECT_EQ(WriteBytes(a, "first", 5), 5);
-    ASSERT_EQ(CloseBinFile(a), 1);
-    int64_t b = CreateOutputFile(&second, u"png");
-    ASSERT_NE(b, 0);
+    ASSERT_EQ(SaveThroughDraft(&second, u"png", "second"), 1);
     EXPECT_EQ(second, folder.In("pic_20261207143540.png"));
-    ASSERT_EQ(CloseBinFile(b), 1);
-    // The same second again: both names are taken, nothing is created or replaced.
-    EXPECT_EQ(CreateOutputFile(&third, u"png"), 0);
+    // The same second again: both names are taken, nothing is replaced and the
+    // draft is gone.
+    errno = 0;
+    EXPECT_EQ(SaveThroughDraft(&third, u"png", "third"), 0);
+    EXPECT_EQ(errno, EEXIST);
     EXPECT_EQ(third, folder.In("pic.png"));
     EXPECT_EQ(PathSize(folder.In("pic.png")), 5);
+    EXPECT_EQ(PathSize(folder.In("pic_20261207143540.png")), 6);
     EXPECT_EQ(folder.FileCount(), 2);
 }
 
 TEST_F(OutputNameTest, AFolderInTheWayAlsoCountsAsTaken) {
     std::filesystem::create_directory(folder.path + "taken.jpg");
     String name = folder.In("taken.jpg");
-    int64_t file = CreateOutputFile(&name, u"jpg");
-    ASSERT_NE(file, 0);
+    ASSERT_EQ(SaveThroughDraft(&name, u"jpg", "jpeg"), 1);
     EXPECT_EQ(name, folder.In("taken_20261207143540.jpg"));
-    CloseBinFile(file);
-    // No folder at all to write into.
-    String nowhere = folder.In("missing/pic.png");
-    EXPECT_EQ(CreateOutputFile(&nowhere, u"png"), 0);
+    EXPECT_EQ(PathSize(name), 4);
+    // No folder at all to write into: no draft either.
+    String nowhere = folder.In("missing/pic.png"), draft;
+    errno = 0;
+    EXPECT_EQ(CreateOutputDraft(nowhere, &draft), 0);
+    EXPECT_EQ(errno, ENOENT);
 }
 
 } // namespace
