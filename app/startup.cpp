@@ -21,6 +21,7 @@
 #include "tone/settings_file.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 
 String DataFolder;
@@ -46,6 +47,9 @@ void PrepareDataFolder() {
 }
 
 int BuildMainWindow(int argc, char **argv) {
+    // A file size limit fails the one save that passes it (an error in the log)
+    // instead of killing the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Runtime libraries: locale and strings, then windows, gadgets, events and
     // menus, then images, decoders and drawing. The program's folder becomes
     // the working directory.

@@ -41,6 +41,9 @@ void CatchStopSignals() {
     // A reader that goes away (| head) must not kill the process in the middle of
     // writing a picture: the lost line is all that is lost.
     std::signal(SIGPIPE, SIG_IGN);
+    // A file size limit (ulimit -f) fails the write that passes it, and so that
+    // one file, instead of killing the process with the run half done.
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 int UsageError(const std::string &message) {

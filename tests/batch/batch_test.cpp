@@ -5,6 +5,7 @@
 #include "runtime/base/base_runtime.h"
 #include "runtime/base/text.h"
 #include "runtime/image/image_runtime.h"
+#include "tests/batch/batch_harness.h"
 #include "tests/support/byte_compare.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_jpeg.h"
@@ -35,70 +36,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-    int exit = -1;
-    std::string output; // standard output and standard error together
-};
-
-// Runs a shell command line with the settings folder in `data`.
-Result RunBatchCommand(const std::string &arguments, const std::string &data,
-                       const std::string &input = "") {
-    std::string command = "XDG_DATA_HOME='" + data + "' ";
-    if (!input.empty()) command = "printf '" + input + "' | " + command;
-    command += std::string(TINTWELL_BATCH) + " " + arguments + " 2>&1";
-    Result result;
-    std::FILE *pipe = popen(command.c_str(), "r");
-    if (!pipe) return result;
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        result.output.append(buffer, n);
-    int status = pclose(pipe);
-    result.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
-std::vector<std::string> Lines(const std::string &text) {
-    std::vector<std::string> lines;
-    size_t at = 0;
-    for (size_t end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
-        lines.push_back(text.substr(at, end - at));
-    return lines;
-}
-
-// The per-file lines, sorted (files of one folder come in the file system's order).
-std::vector<std::string> FileLines(const std::string &text) {
-    std::vector<std::string> lines;
-    for (const std::string &line : Lines(text))
-        if (line.rfind("[", 0) == 0) lines.push_back(line);
-    std::sort(lines.begin(), lines.end());
-    return lines;
-}
-
-void WriteFile(const std::string &path, const std::vector<unsigned char> &bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-// A camera-like picture: gradients, texture, and a partly transparent band.
-QImage Picture(int w, int h, bool alpha) {
-    QImage image(w, h, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
-    for (int y = 0; y < h; y++)
-        for (int x = 0; x < w; x++)
-            image.setPixelColor(x, y,
-                                QColor((x * 7 + y) & 255, (y * 5 + x / 3) & 255, (x ^ y) & 255,
-                                       alpha && y < h / 3 ? 128 : 255));
-    return image;
-}
-
-std::vector<unsigned char> Jpeg(int w, int h, int orientation) {
-    QImage rgb = Picture(w, h, false);
-    std::vector<unsigned char> pixels;
-    for (int y = 0; y < h; y++)
-        pixels.insert(pixels.end(), rgb.constScanLine(y), rgb.constScanLine(y) + w * 3);
-    std::vector<unsigned char> jpeg = EncodeTestJpeg(pixels.data(), w, h, TJSAMP_420, 90);
-    return orientation ? WithSegment(jpeg, ExifSegment(true, {{0x0112, orientation}})) : jpeg;
-}
-
 // The mixed folder of the tests: a JPEG turned by EXIF, a PNG with alpha, a TIFF,
 // a text file, a hidden file and a sub-folder with one more picture.
 void FillMixedFolder(const std::string &in) {
@@ -109,12 +46,6 @@ void FillMixedFolder(const std::string &in) {
     std::ofstream(in + ".hidden") << "x";
     fs::create_directory(in + "sub");
     ASSERT_TRUE(Picture(30, 20, false).save(QString::fromStdString(in + "sub/d.png")));
-}
-
-int FileCount(const std::string &folder) {
-    int n = 0;
-    for (auto &entry : fs::recursive_directory_iterator(folder)) n += entry.is_regular_file();
-    return n;
 }
 
 void StartConversionLibraries() {
@@ -270,11 +201,11 @@ TEST(Batch, InterruptDuringALargePngLeavesNoFile) {
     ASSERT_EQ(posix_spawn(&child, exe.c_str(), &actions, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
 
-    // Interrupt once the PNG is being written (its file exists, not yet complete).
+    // Interrupt once the PNG is being written (its draft exists).
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     bool writing = false;
     while (!writing && std::chrono::steady_clock::now() < end) {
-        writing = fs::exists(target + "big.png");
+        writing = DraftCount(target) > 0;
         if (!writing) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     ASSERT_TRUE(writing);
