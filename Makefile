@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build test sanitize install deb bench run clean
+.PHONY: deps configure build test sanitize fuzz install deb bench run clean
 
 deps:
 	bash scripts/install-deps
@@ -34,6 +34,19 @@ sanitize: deps
 	cmake -S . -B $(BUILD)-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTINTWELL_SANITIZE=thread
 	cmake --build $(BUILD)-tsan -j $(JOBS) --target $(THREADED_TESTS)
 	$(TSAN_ENV) ctest --test-dir $(BUILD)-tsan --output-on-failure -j $(JOBS) -R '$(THREADED_SUITES)'
+
+# Every parser's fuzz target under libFuzzer with AddressSanitizer + UBSan (clang,
+# in build-fuzz, configured once with clang-14), SECONDS seconds each, one after
+# another; see tests/fuzz/run-fuzzers.
+SECONDS ?= 60
+FUZZ_BUILD ?= build-fuzz
+fuzz: deps
+	bash scripts/install-fuzz-deps
+	if [ -f $(FUZZ_BUILD)/CMakeCache.txt ]; then cmake -S . -B $(FUZZ_BUILD) -DTINTWELL_FUZZ=ON; \
+	else CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -G Ninja \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTINTWELL_FUZZ=ON; fi
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
+	bash tests/fuzz/run-fuzzers $(FUZZ_BUILD) $(SECONDS)
 
 bench: build
 	cmake --build $(BUILD) --target benchmarks -j $(JOBS)
