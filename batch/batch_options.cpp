@@ -63,8 +63,12 @@ bool ReadBox(const std::string &text, int32_t *width, int32_t *height) {
     return true;
 }
 
+// The message quotes the offending argument, which may hold any byte; control
+// characters (a line feed, say) are shown as "?" so the message stays one line.
 bool Fail(std::string *error, const std::string &message) {
     *error = message;
+    for (char &c : *error)
+        if ((unsigned char)c < 0x20 || c == 0x7F) c = '?';
     return false;
 }
 
