@@ -23,6 +23,11 @@ void QuietError(png_structp png, png_const_charp) {
 }
 void QuietWarning(png_structp, png_const_charp) {}
 
+// Ancillary chunks of any length that no transform here reads (texts, colour
+// profile, palettes and calibrations, EXIF), as libpng lists chunk names: four
+// letters and a zero each.
+const png_byte UnusedChunks[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0pCAL\0sCAL\0eXIf";
+
 // Reads from the decode state's memory block. A request that goes past the end
 // of the block is an error: libpng must never get a partly filled buffer.
 void ReadFromMemory(png_structp png, png_bytep out, size_t length) {
@@ -65,6 +70,12 @@ int PngCheck(DecodeState *state) {
     png_set_sig_bytes(png, 8);
     // Larger sides cannot be held by an image; refuse them before any row is read.
     png_set_user_limits(png, png_uint_32(MaxImageSide), png_uint_32(MaxImageSide));
+    // libpng allocates the declared length of these chunks before reading them,
+    // so a few bytes claiming a 1 GiB text chunk would cost 1 GiB even though
+    // the data ends long before. The decoder uses none of them: they are skipped
+    // unread, as unknown chunks are.
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, UnusedChunks,
+                                int(sizeof UnusedChunks / 5));
     png_read_info(png, info);
 
     png_uint_32 width, height;
