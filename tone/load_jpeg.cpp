@@ -181,6 +181,7 @@ int64_t LoadJpegScaled(const String &path, int64_t maxWidth, int64_t maxHeight, 
         n--;
     int64_t W = (int64_t(w) * n + 7) / 8, H = (int64_t(h) * n + 7) / 8;
     int64_t image = DecodeInto(data.get(), size_t(length), W, H);
+    data.reset(); // the file's bytes are not needed for the resize
     if (!image) return 0;
     if (orientation) *orientation = found;
 

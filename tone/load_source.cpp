@@ -79,13 +79,14 @@ LoadedImage LoadSourceImage(const String &path, int64_t maxWidth, int64_t maxHei
 }
 
 int64_t LoadImageViaPlatform(const String &path, int64_t maxWidth, int64_t maxHeight) {
-    std::unique_ptr<PlatformPicture, PictureFree> picture(ReadPlatformPicture(path));
+    std::unique_ptr<PlatformPicture, PictureFree> picture(OpenPlatformPicture(path));
     if (!picture) return 0;
     int64_t width = PlatformPictureWidth(picture.get());
     int64_t height = PlatformPictureHeight(picture.get());
     if (width < 1 || height < 1) return 0;
     double r = FitRatio(width, height, BoxSide(maxWidth), BoxSide(maxHeight));
-    if (r < 1) {
+    bool scaled = r < 1;
+    if (scaled) {
         // Halves away from zero; a side that rounds to nothing keeps one pixel.
         width = std::max<int64_t>(1, std::llround(double(width) * r));
         height = std::max<int64_t>(1, std::llround(double(height) * r));
@@ -96,8 +97,12 @@ int64_t LoadImageViaPlatform(const String &path, int64_t maxWidth, int64_t maxHe
         ReleaseImage(image);
         return 0;
     }
-    int drawn = DrawPlatformPicture(picture.get(), TargetPixels(), TargetWidth(), TargetHeight(),
-                                    TargetPitch());
+    // At its own size the picture is read as stored, exactly; only a picture
+    // that must shrink is drawn through the scaler.
+    int drawn = scaled ? DrawPlatformPicture(picture.get(), TargetPixels(), TargetWidth(),
+                                             TargetHeight(), TargetPitch())
+                       : ReadPlatformPictureInto(picture.get(), TargetPixels(), TargetWidth(),
+                                                 TargetHeight(), TargetPitch());
     CloseDrawTarget();
     if (!drawn) {
         ReleaseImage(image);

@@ -9,14 +9,22 @@
 #include <QPainter>
 #include <QString>
 
+#include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
+// The open file and its reader until the picture is decoded, then the picture.
 struct PlatformPicture {
-    QImage image;
+    QFile file;
+    std::unique_ptr<QImageReader> reader;
+    QSize size;   // as the file's head says, else as decoded
+    QImage image; // once decoded
+    bool decoded = false;
 };
 
 namespace {
@@ -46,9 +54,44 @@ void UnpremultiplyRgba(unsigned char *pixels, int64_t width, int64_t height, int
     }
 }
 
+// Decodes the open picture once; its size is then the decoded one.
+bool DecodePicture(PlatformPicture *picture) {
+    if (picture->decoded) return !picture->image.isNull();
+    picture->decoded = true;
+    if (!picture->reader->read(&picture->image) || picture->image.isNull()) {
+        picture->image = QImage();
+        return false;
+    }
+    picture->size = picture->image.size();
+    return true;
+}
+
+// Four-byte formats whose pixels turn into R, G, B, A in place with no loss:
+// Qt's 32-bit formats hold B, G, R, A (or B, G, R, 0xFF) in memory on this
+// little-endian machine, straight colour.
+bool SwizzlesInPlace(QImage::Format format) {
+    return format == QImage::Format_ARGB32 || format == QImage::Format_RGB32 ||
+           format == QImage::Format_RGBA8888 || format == QImage::Format_RGBX8888;
+}
+
+// The rows of a 32-bit picture in `format` to straight R, G, B, A in place.
+void ToRgbaInPlace(unsigned char *pixels, int64_t width, int64_t height, int64_t pitch,
+                   QImage::Format format) {
+    bool swap = format == QImage::Format_ARGB32 || format == QImage::Format_RGB32;
+    bool opaque = format == QImage::Format_RGB32 || format == QImage::Format_RGBX8888;
+    if (!swap && !opaque) return;
+    for (int64_t y = 0; y < height; y++) {
+        unsigned char *p = pixels + y * pitch;
+        for (int64_t x = 0; x < width; x++, p += 4) {
+            if (swap) std::swap(p[0], p[2]);
+            if (opaque) p[3] = 0xFF;
+        }
+    }
+}
+
 } // namespace
 
-PlatformPicture *ReadPlatformPicture(const String &path) {
+PlatformPicture *OpenPlatformPicture(const String &path) {
     // The limit is one process-wide setting: set it once, not from every
     // thread that reads a picture.
     static std::once_flag limitSet;
@@ -63,50 +106,108 @@ PlatformPicture *ReadPlatformPicture(const String &path) {
     QByteArray native = QFile::encodeName(name);
     int descriptor = OpenRegularFileForReading(native.toStdString());
     if (descriptor < 0) return nullptr;
-    QFile file;
-    if (!file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    std::unique_ptr<PlatformPicture> picture(new (std::nothrow) PlatformPicture);
+    if (!picture) {
+        close(descriptor);
+        return nullptr;
+    }
+    if (!picture->file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         close(descriptor);
         return nullptr;
     }
     // The name's extension still guides the choice of reader, as for a path.
-    QImageReader reader(&file, QFileInfo(name).suffix().toLower().toLatin1());
+    picture->reader = std::make_unique<QImageReader>(&picture->file,
+                                                     QFileInfo(name).suffix().toLower().toLatin1());
     // Orientation is the caller's business; the picture comes back as stored.
-    reader.setAutoTransform(false);
-    QImage image;
-    if (!reader.read(&image) || image.isNull()) return nullptr;
-    auto *picture = new (std::nothrow) PlatformPicture;
-    if (!picture) return nullptr;
-    picture->image = std::move(image);
+    picture->reader->setAutoTransform(false);
+    picture->size = picture->reader->size();
+    // A reader that cannot tell the size from the head decodes at once.
+    if (!picture->size.isValid() || picture->size.isEmpty()) {
+        if (!DecodePicture(picture.get())) return nullptr;
+    } else if (!picture->reader->canRead()) {
+        return nullptr;
+    }
+    return picture.release();
+}
+
+PlatformPicture *ReadPlatformPicture(const String &path) {
+    PlatformPicture *picture = OpenPlatformPicture(path);
+    if (picture && !DecodePicture(picture)) {
+        delete picture;
+        return nullptr;
+    }
     return picture;
 }
 
 int64_t PlatformPictureWidth(const PlatformPicture *picture) {
-    return picture->image.width();
+    return picture->size.width();
 }
 int64_t PlatformPictureHeight(const PlatformPicture *picture) {
-    return picture->image.height();
+    return picture->size.height();
 }
 
-int DrawPlatformPicture(const PlatformPicture *picture, unsigned char *pixels, int64_t width,
+int ReadPlatformPictureInto(PlatformPicture *picture, unsigned char *pixels, int64_t width,
+                            int64_t height, int64_t pitch) {
+    if (width != picture->size.width() || height != picture->size.height()) return 0;
+    QImage::Format format =
+        picture->decoded ? picture->image.format() : picture->reader->imageFormat();
+    if (!picture->decoded && SwizzlesInPlace(format)) {
+        // The reader decodes straight into the caller's memory when it is handed
+        // an image of the picture's own size and format: no second copy.
+        QImage target(pixels, int(width), int(height), qsizetype(pitch), format);
+        picture->decoded = true;
+        if (!picture->reader->read(&target) || target.isNull() || target.width() != width ||
+            target.height() != height)
+            return 0;
+        if (target.constBits() != pixels) {
+            // The reader chose memory of its own after all: copy from it.
+            picture->image = std::move(target);
+            return ReadPlatformPictureInto(picture, pixels, width, height, pitch);
+        }
+        ToRgbaInPlace(pixels, width, height, pitch, format);
+        return 1;
+    }
+    if (!DecodePicture(picture) || picture->image.size() != QSize(int(width), int(height)))
+        return 0;
+    // Any other format through Qt's conversion to straight R, G, B, A, which
+    // keeps every colour, under any alpha, exactly.
+    const QImage &source = picture->image;
+    QImage rgba = source.format() == QImage::Format_RGBA8888
+                      ? source
+                      : source.convertToFormat(QImage::Format_RGBA8888);
+    if (rgba.isNull()) return 0;
+    picture->image = QImage(); // the decoded copy is no longer needed
+    for (int64_t y = 0; y < height; y++)
+        std::memcpy(pixels + y * pitch, rgba.constScanLine(int(y)), size_t(width) * 4);
+    return 1;
+}
+
+int DrawPlatformPicture(PlatformPicture *picture, unsigned char *pixels, int64_t width,
                         int64_t height, int64_t pitch) {
     QImage target(pixels, int(width), int(height), qsizetype(pitch),
                   QImage::Format_RGBA8888_Premultiplied);
-    if (target.isNull()) return 0;
-    const QImage &source = picture->image;
+    if (target.isNull() || !DecodePicture(picture)) return 0;
+    QImage &source = picture->image;
+    bool sameSize = source.width() == width && source.height() == height;
+    // Qt's smooth scaling works on premultiplied colour; converting the decoded
+    // picture in place first spares it a converted copy of its own.
+    if (!sameSize && source.format() == QImage::Format_ARGB32)
+        source.convertTo(QImage::Format_ARGB32_Premultiplied);
+    bool hasAlpha = source.hasAlphaChannel();
     // Qt's smooth scaling averages over the source area when shrinking, which a
     // painter's bilinear sampling does not; the painter then copies it in.
-    QImage scaled = source.width() == width && source.height() == height
-                        ? source
-                        : source.scaled(int(width), int(height), Qt::IgnoreAspectRatio,
-                                        Qt::SmoothTransformation);
+    QImage scaled = sameSize ? source
+                             : source.scaled(int(width), int(height), Qt::IgnoreAspectRatio,
+                                             Qt::SmoothTransformation);
     if (scaled.isNull()) return 0;
+    if (!sameSize) source = QImage(); // only the scaled picture is needed now
     {
         QPainter painter(&target);
         if (!painter.isActive()) return 0;
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.drawImage(QPoint(0, 0), scaled);
     }
-    if (source.hasAlphaChannel()) UnpremultiplyRgba(pixels, width, height, pitch);
+    if (hasAlpha) UnpremultiplyRgba(pixels, width, height, pitch);
     return 1;
 }
 

@@ -13,15 +13,30 @@
 
 struct PlatformPicture; // a decoded picture, opaque outside the reader
 
-// Reads and decodes the whole file; nullptr when no plug-in can read it.
+// Opens the file and reads its size from its head (a reader that cannot tell
+// decodes the whole picture now); nullptr when no plug-in can read it. The
+// picture itself is decoded by the first call below that needs it.
+PlatformPicture *OpenPlatformPicture(const String &path);
+// OpenPlatformPicture and the decoding at once: nullptr unless the whole file
+// decodes.
 PlatformPicture *ReadPlatformPicture(const String &path);
 int64_t PlatformPictureWidth(const PlatformPicture *picture);
 int64_t PlatformPictureHeight(const PlatformPicture *picture);
 
+// The picture at its own size (width x height must be it) into 4-byte R, G, B, A
+// memory (`pitch` bytes per row, top row first) with every stored colour and
+// alpha kept exactly, also under transparency. Common 8-bit pictures are
+// decoded straight into that memory, with no second copy. 1 on success.
+int ReadPlatformPictureInto(PlatformPicture *picture, unsigned char *pixels, int64_t width,
+                            int64_t height, int64_t pitch);
+
 // Draws the whole picture smoothly scaled to width x height into 4-byte R, G, B, A
 // memory (`pitch` bytes per row, top row first), replacing what was there, and
-// leaves straight (not premultiplied) colour behind. 1 on success.
-int DrawPlatformPicture(const PlatformPicture *picture, unsigned char *pixels, int64_t width,
+// leaves straight (not premultiplied) colour behind; the scaling works on
+// premultiplied colour, so colours under partial transparency may move by a
+// step. A picture drawn at another size than its own is used up: its decoded
+// copy is freed. 1 on success.
+int DrawPlatformPicture(PlatformPicture *picture, unsigned char *pixels, int64_t width,
                         int64_t height, int64_t pitch);
 
 void FreePlatformPicture(PlatformPicture *picture);

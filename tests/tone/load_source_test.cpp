@@ -1,5 +1,7 @@
 #include "tone/load_source.h"
 
+#include "convert/save_png.h"
+#include "convert/tone_image.h"
 #include "runtime/base/base_runtime.h"
 #include "runtime/base/text.h"
 #include "runtime/image/codecs.h"
@@ -8,7 +10,9 @@
 #include "runtime/image/images.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_jpeg.h"
+#include "tone/colour_table.h"
 #include "tone/jpeg_handles.h"
+#include "tone/luma_tables.h"
 
 #include <gtest/gtest.h>
 
@@ -127,16 +131,9 @@ TEST_F(LoadSourceTest, PngGoesToThePlatformReaderWithStraightAlpha) {
     EXPECT_EQ(loaded.orientation, 0);
     ASSERT_EQ(ImagePixelWidth(loaded.image), 3);
     ASSERT_EQ(ImagePixelHeight(loaded.image), 4);
-    for (int64_t y = 0; y < 4; y++) {
-        EXPECT_EQ(PixelAt(loaded.image, 0, y), colour(0, y)) << y;
-        EXPECT_EQ(PixelAt(loaded.image, 1, y) >> 24, 0u) << y;
-        // Premultiplied and back loses at most a step or two at alpha 128.
-        uint32_t half = PixelAt(loaded.image, 2, y);
-        EXPECT_EQ(half >> 24, 128u);
-        EXPECT_NEAR(double(half & 0xFF), 200.0 - y, 2.0);
-        EXPECT_NEAR(double(half >> 8 & 0xFF), 100.0, 2.0);
-        EXPECT_NEAR(double(half >> 16 & 0xFF), 50.0, 2.0);
-    }
+    // Read at its own size, every colour is kept exactly, whatever its alpha.
+    for (int64_t y = 0; y < 4; y++)
+        for (int64_t x = 0; x < 3; x++) EXPECT_EQ(PixelAt(loaded.image, x, y), colour(x, y)) << x;
     ReleaseImage(loaded.image);
 }
 
@@ -189,10 +186,10 @@ TEST_F(LoadSourceTest, JpegLoaderFirstThenPlatform) {
 TEST_F(LoadSourceTest, PngSuiteAgreesWithTheRuntimeDecoder) {
     std::string dir = std::string(TINTWELL_TESTDATA) + "/pngsuite/";
     if (!std::filesystem::exists(dir + "basn6a08.png")) GTEST_SKIP() << "no test data at " << dir;
-    // Opaque 8-bit files must come out exactly as libpng decodes them; the alpha
-    // file keeps its alpha exactly and its colour within the premultiply round trip
-    // (none where alpha is 0, as premultiplied black carries no colour).
-    for (const char *name : {"basn2c08.png", "basn3p08.png", "basn0g08.png", "basn6a08.png"}) {
+    // 8-bit files come out exactly as libpng decodes them, colours under
+    // transparency included.
+    for (const char *name : {"basn2c08.png", "basn3p08.png", "basn0g08.png", "basn6a08.png",
+                             "tbrn2c08.png", "tp1n3p08.png"}) {
         std::ifstream in(dir + name, std::ios::binary);
         std::vector<char> data((std::istreambuf_iterator<char>(in)),
                                std::istreambuf_iterator<char>());
@@ -205,19 +202,8 @@ TEST_F(LoadSourceTest, PngSuiteAgreesWithTheRuntimeDecoder) {
         int64_t w = ImagePixelWidth(image), h = ImagePixelHeight(image);
         int mismatches = 0;
         for (int64_t y = 0; y < h; y++)
-            for (int64_t x = 0; x < w; x++) {
-                uint32_t got = PixelAt(image, x, y), want = PixelAt(reference, x, y);
-                uint32_t alpha = want >> 24;
-                if ((got >> 24) != alpha)
-                    mismatches++;
-                else if (alpha == 255 && got != want)
-                    mismatches++;
-                else if (alpha > 0 && alpha < 255)
-                    for (int s = 0; s < 24; s += 8)
-                        if (std::abs(int(got >> s & 0xFF) - int(want >> s & 0xFF)) >
-                            255 / int(alpha) + 1)
-                            mismatches++;
-            }
+            for (int64_t x = 0; x < w; x++)
+                mismatches += PixelAt(image, x, y) != PixelAt(reference, x, y);
         EXPECT_EQ(mismatches, 0) << name;
         ReleaseImage(image);
         ReleaseImage(reference);
@@ -256,6 +242,40 @@ TEST_F(LoadSourceTest, PicturesAboveQtsDefaultAllocationLimitLoad) {
     EXPECT_EQ(ImagePixelWidth(image), 830);
     EXPECT_EQ(ImagePixelHeight(image), 820);
     EXPECT_EQ(PixelAt(image, 400, 400), 0xFFE6780Au);
+    ReleaseImage(image);
+}
+
+TEST_F(LoadSourceTest, EveryAlphaKeepsItsColourAndTonesExactly) {
+    // 256 x 64: each column one alpha 0..255, random colours, written straight.
+    BuildLumaTables();
+    BuildColourTable(nullptr);
+    uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    std::vector<uint32_t> stored(256 * 64);
+    for (int64_t i = 0; i < 256 * 64; i++)
+        stored[size_t(i)] = (next() >> 8 & 0xFFFFFF) | uint32_t(i % 256) << 24;
+    int64_t source =
+        PatternImage(256, 64, [&](int64_t x, int64_t y) { return stored[size_t(y * 256 + x)]; });
+    String path = folder.In("alphas.png");
+    ASSERT_GT(WritePngRgba(source, path), 0);
+    ReleaseImage(source);
+
+    const int shift = 7;
+    int64_t image = LoadImageViaPlatform(path, 0, 0);
+    ASSERT_NE(image, 0);
+    ASSERT_EQ(ToneImage(image, shift), 1);
+    int wrong = 0;
+    for (int64_t y = 0; y < 64; y++)
+        for (int64_t x = 0; x < 256; x++) {
+            uint32_t c = stored[size_t(y * 256 + x)];
+            int L = LumaEncodeTable[(LumaWeightTables[0][c & 0xFF] +
+                                     LumaWeightTables[1][c >> 8 & 0xFF] +
+                                     LumaWeightTables[2][c >> 16 & 0xFF] + 2) >>
+                                    2];
+            uint32_t want = (ToneColourTable[L + 8 * shift] & 0xFFFFFF) | (c & 0xFF000000u);
+            wrong += PixelAt(image, x, y) != want;
+        }
+    EXPECT_EQ(wrong, 0);
     ReleaseImage(image);
 }
 
