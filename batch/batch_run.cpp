@@ -46,6 +46,10 @@ std::string LoadFailureReason(const String &path) {
     std::string native;
     if (!NativePath(path, &native)) return "cannot open: Invalid argument";
     int descriptor = open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // A name that is not UTF-8 reached the program with its bad bytes replaced
+    // (U+FFFD), so it names no file: say so rather than "no such file".
+    if (descriptor < 0 && errno == ENOENT && path.find(u'\uFFFD') != String::npos)
+        return "cannot open: the file name is not valid UTF-8";
     if (descriptor < 0) return std::string("cannot open: ") + std::strerror(errno);
     struct stat status;
     bool regular = fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);

@@ -82,8 +82,10 @@ std::u16string ExpandDroppedFolder(const String &folder, int *count) {
         if (ListingEntryKind(listing) != ListingEntryFile || name.empty() || name[0] == u'.')
             continue;
         // Links count as files in a listing; only what is a regular file is taken.
+        // A name that is not UTF-8 (its bad bytes replaced) names nothing that can
+        // be opened; it is kept so the log shows it failed instead of losing it.
         String path = base + name;
-        if (PathSize(path) < 0) continue;
+        if (PathSize(path) < 0 && name.find(u'\uFFFD') == String::npos) continue;
         if (*count) list += u'\n';
         list += path;
         (*count)++;

@@ -41,7 +41,8 @@ inline std::atomic<int64_t> LastWorkerThread{0};
 void ConversionWorker(int64_t argument);
 
 // The regular, non-hidden files of one folder (no descent), as full paths, in
-// the order the listing gives them. Empty when the folder cannot be listed.
+// the order the listing gives them, and files whose names are not UTF-8 (they
+// end as errors). Empty when the folder cannot be listed.
 std::u16string ExpandDroppedFolder(const String &folder, int *count);
 
 // The path of one job entry as it is converted: a single trailing "/" is taken

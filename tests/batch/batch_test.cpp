@@ -7,6 +7,7 @@
 #include "runtime/image/image_runtime.h"
 #include "tests/batch/batch_harness.h"
 #include "tests/support/byte_compare.h"
+#include "tests/support/malformed_files.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_jpeg.h"
 #include "tone/colour_table.h"
@@ -307,60 +308,56 @@ TEST(Batch, ListsExportsDryRunsAndReadsUserPresets) {
 
 TEST(Batch, MalformedInputsAreErrorsAndTheGoodOnesBetweenThemConvert) {
     TempFolder in("tintwell-batch-in"), out("tintwell-batch-out"), data("tintwell-batch-data");
-    std::vector<unsigned char> jpeg = Jpeg(160, 120, 0);
-    ASSERT_TRUE(Picture(50, 40, true).save(QString::fromStdString(in.path + "good.png")));
-    std::vector<unsigned char> png = ReadFileBytes(in.path + "good.png");
-    std::vector<std::string> bad; // each must end as "[Error]"
-    auto put = [&](const std::string &name, const std::vector<unsigned char> &bytes) {
-        WriteFile(in.path + name, bytes);
-        bad.push_back(name);
-    };
-    put("zero.jpg", {});
-    put("zero.png", {});
-    put("head.jpg", std::vector<unsigned char>(jpeg.begin(), jpeg.begin() + 20));
-    put("head.png", std::vector<unsigned char>(png.begin(), png.begin() + 30));
-    std::vector<unsigned char> sof = jpeg;
-    for (size_t i = 2; i + 1 < sof.size(); i++)
-        if (sof[i] == 0xFF && sof[i + 1] == 0xC0) {
-            sof[i + 5] = sof[i + 6] = sof[i + 7] = sof[i + 8] = 0; // no width, no height
-            break;
-        }
-    put("nosize.jpg", sof);
-    std::vector<unsigned char> crc = png;
-    crc[29] ^= 0xFF; // the IHDR checksum
-    put("badcrc.png", crc);
-    put("text.jpg", std::vector<unsigned char>{'n', 'o', 't', ' ', 'a', ' ', 'J', 'P', 'E', 'G'});
+    ASSERT_TRUE(Picture(50, 40, true).save(QString::fromStdString(out.path + "good.png")));
+    MalformedSet set = FillMalformedFolder(in.path, Jpeg(160, 120, 0),
+                                           ReadFileBytes(out.path + "good.png"), TINTWELL_TESTDATA);
+    fs::remove(out.path + "good.png");
+    // What only a folder walk meets: a named pipe, a link loop, a line feed in a
+    // name, and a folder named like a picture (a folder, so not walked into).
     ASSERT_EQ(mkfifo((in.path + "pipe.png").c_str(), 0600), 0);
-    bad.push_back("pipe.png");
+    set.bad.push_back("pipe.png");
     fs::create_symlink(in.path + "loop.jpg", in.path + "loop.jpg");
-    bad.push_back("loop.jpg");
-    std::string pngSuite = std::string(TINTWELL_TESTDATA) + "/pngsuite/";
-    if (fs::is_directory(pngSuite))
-        for (auto &entry : fs::directory_iterator(pngSuite)) {
-            std::string name = entry.path().filename().string();
-            if (name[0] == 'x' && entry.path().extension() == ".png") {
-                fs::copy_file(entry.path(), in.path + name);
-                bad.push_back(name);
-            }
-        }
-    // Good files between them, one with a line feed in its name.
-    WriteFile(in.path + "good.jpg", jpeg);
-    WriteFile(in.path + "new\nline.jpg", jpeg);
+    set.bad.push_back("loop.jpg");
+    WriteFile(in.path + "new\nline.jpg", Jpeg(160, 120, 0));
+    fs::create_directory(in.path + "folder.jpg");
+    WriteFile(in.path + "folder.jpg/inside.jpg", Jpeg(16, 16, 0));
 
-    Result run = RunBatchCommand("-o " + out.path + "out " + in.path, data.path);
-    EXPECT_EQ(run.exit, 1) << run.output;
+    Result run = RunBatchCommand("-j 2 -o " + out.path + "out " + in.path, data.path);
+    EXPECT_EQ(run.exit, 1);
     std::vector<std::string> lines = FileLines(run.output);
-    EXPECT_EQ(lines.size(), bad.size() + 3) << run.output;
-    for (const std::string &name : bad)
-        EXPECT_NE(run.output.find("[Error]  " + name + "  "), std::string::npos)
-            << name << " in " << run.output;
-    EXPECT_NE(run.output.find("[Done]  good.jpg\n"), std::string::npos);
-    EXPECT_NE(run.output.find("[Done]  good.png\n"), std::string::npos);
-    EXPECT_NE(run.output.find("[Done]  new?line.jpg\n"), std::string::npos);
-    // Only the good files were written, each whole.
-    EXPECT_EQ(FileCount(out.path + "out"), 3);
+    EXPECT_EQ(lines.size(), set.bad.size() + set.damaged.size() + set.good.size() + 1);
+    auto shown = [](std::string name) { // as the line shows a name that is not UTF-8
+        size_t bad = name.find('\xFF');
+        return bad == std::string::npos ? name : name.replace(bad, 1, "\xEF\xBF\xBD");
+    };
+    for (const std::string &name : set.bad)
+        EXPECT_NE(run.output.find("[Error]  " + shown(name) + "  "), std::string::npos) << name;
+    EXPECT_NE(run.output.find("  name\xEF\xBF\xBD.jpg  cannot open: the file name is not valid "
+                              "UTF-8\n"),
+              std::string::npos);
+    set.good.push_back("new\nline.jpg");
+    for (const std::string &name : set.good) {
+        std::string line = "[Done]  " + name + "\n";
+        std::replace(line.begin() + 8, line.end() - 1, '\n', '?');
+        EXPECT_NE(run.output.find(line), std::string::npos) << name;
+        EXPECT_FALSE(QImage(QString::fromStdString(out.path + "out/" + name)).isNull()) << name;
+    }
+    // A damaged copy either converts whole or leaves nothing.
+    int converted = 0;
+    for (const std::string &name : set.damaged) {
+        bool done = run.output.find("[Done]  " + name + "\n") != std::string::npos;
+        bool failed = run.output.find("[Error]  " + name + "  ") != std::string::npos;
+        EXPECT_NE(done, failed) << name;
+        EXPECT_EQ(fs::exists(out.path + "out/" + name), done) << name;
+        if (done) {
+            converted++;
+            EXPECT_FALSE(QImage(QString::fromStdString(out.path + "out/" + name)).isNull()) << name;
+        }
+    }
+    EXPECT_EQ(FileCount(out.path + "out"), int(set.good.size()) + converted)
+        << "no draft, nothing else";
+    EXPECT_FALSE(fs::exists(out.path + "out/inside.jpg"));
     int w = 0, h = 0;
     EXPECT_FALSE(DecodeTestJpeg(ReadFileBytes(out.path + "out/good.jpg"), &w, &h).empty());
     EXPECT_EQ(w, 160);
-    EXPECT_FALSE(QImage(QString::fromStdString(out.path + "out/good.png")).isNull());
 }
