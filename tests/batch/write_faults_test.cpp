@@ -16,10 +16,13 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <map>
 #include <spawn.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
@@ -154,6 +157,7 @@ TEST(WriteFaults, KillNineMidSaveNeverLeavesAPartialFileUnderAFinalName) {
     TempFolder in("tintwell-kill-in"), out("tintwell-kill-out"), data("tintwell-kill-data");
     FillLargePictures(in.path);
     setenv("XDG_DATA_HOME", data.path.c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1); // the window needs no display
     struct Program {
         const char *name;
         std::vector<std::string> head; // the command up to the output folder
@@ -246,6 +250,43 @@ TEST(WriteFaults, AFileSizeLimitFailsTheFileAndTheNextOneConverts) {
     EXPECT_FALSE(QImage(QString::fromStdString(out.path + "window/small.png")).isNull());
 }
 
+TEST(WriteFaults, AFullDiskFailsTheFileAndTheNextOneConverts) {
+    TempFolder in("tintwell-full-in"), disk("tintwell-full-disk"), data("tintwell-full-data");
+    // A small disk of its own: a 384 KiB memory file system (root only).
+    if (mount("tmpfs", disk.path.c_str(), "tmpfs", 0, "size=384k") != 0)
+        GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
+    struct Unmount {
+        std::string path;
+        ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
+    } unmount{disk.path};
+    WriteFile(in.path + "big.jpg", Jpeg(2000, 1500, 0));
+    QImage noise(700, 500, QImage::Format_RGBA8888); // barely compresses
+    uint32_t seed = 7;
+    for (int y = 0; y < noise.height(); y++)
+        for (int x = 0; x < noise.width() * 4; x++)
+            noise.scanLine(y)[x] = (unsigned char)((seed = seed * 1664525u + 1013904223u) >> 24);
+    ASSERT_TRUE(noise.save(QString::fromStdString(in.path + "big.png")));
+    WriteFile(in.path + "small.jpg", Jpeg(120, 90, 0));
+    ASSERT_TRUE(Picture(60, 40, true).save(QString::fromStdString(in.path + "small.png")));
+    std::string list;
+    for (const char *name : {"big.jpg", "small.jpg", "big.png", "small.png"})
+        list += " " + in.path + name;
+    Result run = RunBatchCommand("-j 1 -o " + disk.path + list, data.path);
+    EXPECT_EQ(run.exit, 1) << run.output;
+    for (const char *name : {"big.jpg", "big.png"})
+        EXPECT_NE(run.output.find("[Error]  " + std::string(name) + "  cannot write " + disk.path +
+                                  name + ": No space left on device\n"),
+                  std::string::npos)
+            << run.output;
+    // Each small file fits once the large draft before it is gone.
+    EXPECT_NE(run.output.find("[Done]  small.jpg\n"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("[Done]  small.png\n"), std::string::npos) << run.output;
+    EXPECT_EQ(FileCount(disk.path), 2) << "no draft and no partial file left";
+    int w = 0, h = 0;
+    EXPECT_FALSE(DecodeTestJpeg(ReadFileBytes(disk.path + "small.jpg"), &w, &h).empty());
+    EXPECT_EQ(w, 120);
+}
+
 TEST(WriteFaults, AnOutputFolderThatGoesAwayFailsTheRestAndTheRunEnds) {
     TempFolder in("tintwell-gone-in"), out("tintwell-gone-out"), data("tintwell-gone-data");
     std::vector<unsigned char> jpeg = Jpeg(1600, 1200, 0);
@@ -282,6 +323,37 @@ TEST(WriteFaults, AnOutputFolderThatGoesAwayFailsTheRestAndTheRunEnds) {
     }
     EXPECT_NE(text.find(" failed, 0 cancelled in "), std::string::npos) << text;
     EXPECT_FALSE(fs::exists(out.path + "gone")) << "a removed folder is not made again";
+
+    // The same with a folder that turns read-only: for root, whom permissions do
+    // not stop, an immutable folder (where the file system has the attribute).
+    bool root = geteuid() == 0;
+    words[4] = out.path + "locked/";
+    fs::create_directory(words[4]);
+    child = Spawn(words, log);
+    ASSERT_NE(child, 0);
+    end = Clock::now() + std::chrono::seconds(60);
+    while (!fs::exists(words[4] + "p10.jpg") && Clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::string lock =
+        root ? "chattr +i '" + words[4] + "' 2>/dev/null" : "chmod 555 '" + words[4] + "'";
+    bool locked = std::system(lock.c_str()) == 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    if (root) std::system(("chattr -i '" + words[4] + "'").c_str());
+    if (!locked) GTEST_SKIP() << "this file system cannot make a folder read-only for root";
+    bytes = ReadFileBytes(log);
+    text.assign(bytes.begin(), bytes.end());
+    EXPECT_EQ(WEXITSTATUS(status), 1) << text;
+    for (int n = 12; n < 22; n++) {
+        std::string name = "p" + std::to_string(n) + ".jpg";
+        EXPECT_NE(text.find("[Error]  " + name + "  cannot write " + words[4] + name + ": " +
+                            (root ? "Operation not permitted" : "Permission denied") + "\n"),
+                  std::string::npos)
+            << text;
+    }
+    int done = 0;
+    for (size_t at = 0; (at = text.find("[Done]  ", at)) != std::string::npos; at++) done++;
+    // The draft being written when the folder locked cannot be removed from it.
+    EXPECT_EQ(int(FinalFiles(words[4]).size()), done) << "only the files placed before the lock";
 }
 
 TEST(WriteFaults, PicturesTooLargeForTheMemoryFailCleanly) {
