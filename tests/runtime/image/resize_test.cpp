@@ -121,6 +121,11 @@ TEST(Resize, SmoothOvershootIsClamped) {
     EXPECT_EQ(out, ReferenceResize(source, w, h, 16, 1));
     EXPECT_EQ(out[0], 0);
     EXPECT_EQ(out[15 * 4], 255);
+    // The same edge standing up: the vertical pass rounds and clamps too.
+    ASSERT_EQ(SmoothResize(source.data(), 1, w, out.data(), 1, 16), 1);
+    EXPECT_EQ(out, ReferenceResize(source, 1, w, 1, 16));
+    EXPECT_EQ(out[0], 0);
+    EXPECT_EQ(out[15 * 4], 255);
 }
 
 TEST(Resize, RawPicksNearestInFixedPoint) {
