@@ -1,6 +1,7 @@
 #include "runtime/image/images.h"
 
 #include "runtime/base/object_table.h"
+#include "runtime/image/pixel_memory.h"
 #include "runtime/image/platform_image.h"
 #include "runtime/image/resize.h"
 
@@ -11,7 +12,7 @@ namespace {
 
 void ReleaseImageRecord(ImageRecord &record) {
     FreePlatformImage(record.handle);
-    std::free(record.pixels);
+    GivePixelMemory(record.pixels);
 }
 
 ObjectTable<ImageRecord> &Images() {
@@ -37,12 +38,11 @@ size_t ByteCount(int64_t width, int64_t height) {
 // is freed again.
 bool MakePixels(int64_t width, int64_t height, bool zeroed, unsigned char **pixels, void **handle) {
     size_t bytes = ByteCount(width, height);
-    unsigned char *memory =
-        static_cast<unsigned char *>(zeroed ? std::calloc(bytes, 1) : std::malloc(bytes));
+    unsigned char *memory = TakePixelMemory(bytes, zeroed);
     if (!memory) return false;
     void *view = NewPlatformImage(memory, int(width), int(height));
     if (!view) {
-        std::free(memory);
+        GivePixelMemory(memory);
         return false;
     }
     *pixels = memory;
@@ -58,7 +58,7 @@ int64_t InstallImage(int64_t image, unsigned char *pixels, void *handle, int64_t
     ImageRecord *record = ObjectAllocate(Images(), image, &issued);
     if (!record) {
         FreePlatformImage(handle);
-        std::free(pixels);
+        GivePixelMemory(pixels);
         return 0;
     }
     record->pixels = pixels;
@@ -77,7 +77,7 @@ int64_t InstallImage(int64_t image, unsigned char *pixels, void *handle, int64_t
 int64_t ReplaceImage(int64_t image, ImageRecord *record, unsigned char *pixels, void *handle,
                      int64_t width, int64_t height) {
     FreePlatformImage(record->handle);
-    std::free(record->pixels);
+    GivePixelMemory(record->pixels);
     record->pixels = pixels;
     record->handle = handle;
     record->width = int16_t(width);
@@ -204,11 +204,11 @@ int64_t ScaleImage(int64_t image, int64_t width, int64_t height, int64_t mode) {
                                               int(width), int(height));
     if (!ok) {
         FreePlatformImage(handle);
-        std::free(pixels);
+        GivePixelMemory(pixels);
         return 0;
     }
     FreePlatformImage(record->handle);
-    std::free(record->pixels);
+    GivePixelMemory(record->pixels);
     record->handle = handle;
     record->pixels = pixels;
     record->width = int16_t(width);

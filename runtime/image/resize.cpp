@@ -1,5 +1,7 @@
 #include "runtime/image/resize.h"
 
+#include "runtime/image/pixel_memory.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -260,7 +262,7 @@ int SmoothResize(const unsigned char *source, int width, int height, unsigned ch
     bool verticalFirst = int64_t(newHeight) * width < int64_t(newWidth) * height;
     size_t between = verticalFirst ? size_t(width) * size_t(newHeight) * 4
                                    : size_t(newWidth) * size_t(height) * 4;
-    unsigned char *middle = static_cast<unsigned char *>(std::malloc(between));
+    unsigned char *middle = TakePixelMemory(between, false);
     if (!middle) return 0;
     int ok;
     if (verticalFirst)
@@ -269,7 +271,7 @@ int SmoothResize(const unsigned char *source, int width, int height, unsigned ch
     else
         ok = HorizontalPass(source, width, height, middle, newWidth) &&
              VerticalPass(middle, newWidth, height, destination, newHeight);
-    std::free(middle);
+    GivePixelMemory(middle);
     return ok;
 }
 
