@@ -96,6 +96,11 @@ int main(int argc, char **argv) {
     // the middle of the lines. A user's own logging rules win.
     setenv("QT_LOGGING_RULES", "qt.gui.imageio=false;qt.gui.imageio.*=false;default.warning=false",
            0);
+    // libpng reports a refused file itself, in two writes ("libpng error: ..."
+    // and then its line end); with standard error unbuffered a file's line on
+    // standard output could land between them when both go to one place
+    // (2>&1). Line buffering hands each message over whole.
+    std::setvbuf(stderr, nullptr, _IOLBF, BUFSIZ);
     StartBaseRuntime();
     StartImageRuntime();
     RegisterPngCodec();

@@ -96,7 +96,11 @@ void Finish(SharedRun &shared, const BatchRun &run, int64_t index, int status,
     for (auto at = shared.waiting.find(shared.nextToPrint); at != shared.waiting.end();
          at = shared.waiting.find(shared.nextToPrint)) {
         if (!at->second.empty()) {
-            if (run.Progress && !printed) std::fputs("\r\033[K", err);
+            if (run.Progress && !printed) {
+                // The progress line goes before the file's line comes.
+                std::fputs("\r\033[K", err);
+                std::fflush(err);
+            }
             std::fprintf(out, "%s\n", at->second.c_str());
             printed = true;
         }
@@ -199,7 +203,10 @@ BatchCounts RunBatch(const BatchRun &run, InputWalker *walker, std::FILE *out, s
     for (int n = 0; n < std::max(run.Jobs, 1); n++)
         workers.emplace_back(Work, &shared, &run, out, err);
     for (std::thread &worker : workers) worker.join();
-    if (run.Progress) std::fputs("\r\033[K", err);
+    if (run.Progress) {
+        std::fputs("\r\033[K", err);
+        std::fflush(err);
+    }
     const BatchCounts &c = shared.counts;
     if (run.Verbosity > 0) {
         int64_t seconds = (MillisecondClock() - shared.start) / 1000;
