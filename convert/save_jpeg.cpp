@@ -26,7 +26,7 @@ std::unique_ptr<unsigned char, TurboFree> CompressImage(int64_t image, int quali
     if (!StartJpegHandles() || !ImageExists(image) || !OpenDrawTarget(ImageTarget(image)))
         return jpeg;
     int64_t layout = TargetLayout();
-    int flags = quality > 80 ? TJFLAG_ACCURATEDCT : TJFLAG_FASTDCT;
+    int flags = JpegAccurateDct(quality) ? TJFLAG_ACCURATEDCT : TJFLAG_FASTDCT;
     if (layout & LayoutBottomUp) flags |= TJFLAG_BOTTOMUP;
     unsigned char *buffer = nullptr;
     int result = TargetPixels()
@@ -66,9 +66,9 @@ size_t ExifInsertOffset(const unsigned char *jpeg, size_t length) {
 
 int SaveJpeg(int64_t image, const String &path, int64_t quality, int orientation) {
     if (!ImageExists(image)) return 0;
-    String name = ApplyExtensionRule(path, {u"jpg", u"jpeg"}, u"jpg");
+    String name = JpegOutputName(path);
     unsigned long size = 0;
-    auto jpeg = CompressImage(image, int(std::clamp<int64_t>(quality, 1, 100)), &size);
+    auto jpeg = CompressImage(image, JpegSaveQuality(quality), &size);
     if (!jpeg) return 0;
 
     String draft;

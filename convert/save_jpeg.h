@@ -4,8 +4,10 @@
 // Conversion worker only (the compressor is not shared with another thread).
 #pragma once
 
+#include "convert/output_name.h"
 #include "runtime/base/string_scratch.h"
 
+#include <algorithm>
 #include <cstdint>
 
 // Size of the EXIF block written for an orientation: an APP1 segment holding one
@@ -19,6 +21,21 @@ constexpr int ExifOrientationBlockSize = 36;
 // start-of-image marker and the APP0 segments behind it (pixels are not turned).
 // 1 when every byte reached the file; 0 otherwise, and then no file is left.
 int SaveJpeg(int64_t image, const String &path, int64_t quality, int orientation);
+
+// The name SaveJpeg writes `path` under before the collision rule: the extension
+// rule with "jpg" and "jpeg" kept.
+inline String JpegOutputName(const String &path) {
+    return ApplyExtensionRule(path, {u"jpg", u"jpeg"}, u"jpg");
+}
+
+// The quality SaveJpeg compresses with, and whether it takes the accurate DCT at
+// that quality (otherwise the fast one).
+inline int JpegSaveQuality(int64_t quality) {
+    return int(std::clamp<int64_t>(quality, 1, 100));
+}
+inline bool JpegAccurateDct(int quality) {
+    return quality > 80;
+}
 
 // The EXIF block for `orientation` (its low 8 bits).
 void BuildExifOrientationBlock(int orientation, unsigned char block[ExifOrientationBlockSize]);

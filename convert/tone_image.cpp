@@ -15,6 +15,10 @@ constexpr int64_t SplitBytes = int64_t(4) << 20;
 
 } // namespace
 
+void ToneRows(unsigned char *pixels, int64_t pitch, int64_t rows, int64_t layout, int shift) {
+    LuminanceAndTone(pixels, pitch, rows, layout, int8_t(std::clamp(shift, -128, 127)));
+}
+
 int ToneImage(int64_t image, int shift) {
     if (!ImageExists(image) || !OpenDrawTarget(ImageTarget(image))) return 0;
     unsigned char *pixels = TargetPixels();
@@ -23,20 +27,19 @@ int ToneImage(int64_t image, int shift) {
         return 0;
     }
     int64_t pitch = TargetPitch(), rows = TargetHeight(), layout = TargetLayout();
-    int8_t offset = int8_t(std::clamp(shift, -128, 127));
     // Every pixel is toned alone, so the rows split over two threads give the
     // same bytes as one pass: the lower half on a helper, the upper half here.
     int64_t upper = pitch * rows >= SplitBytes ? rows / 2 : rows;
     std::thread helper;
     if (upper < rows) {
         try {
-            helper = std::thread(LuminanceAndTone, pixels + upper * pitch, pitch, rows - upper,
-                                 layout, offset);
+            helper =
+                std::thread(ToneRows, pixels + upper * pitch, pitch, rows - upper, layout, shift);
         } catch (const std::system_error &) {
             upper = rows; // no second thread: one pass here
         }
     }
-    LuminanceAndTone(pixels, pitch, upper, layout, offset);
+    ToneRows(pixels, pitch, upper, layout, shift);
     if (helper.joinable()) helper.join();
     CloseDrawTarget();
     return 1;

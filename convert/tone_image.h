@@ -10,3 +10,9 @@
 // 1 when the image was toned, 0 when it does not exist or cannot be drawn on (the
 // caller must then not save it as if it were toned).
 int ToneImage(int64_t image, int shift);
+
+// Tones `rows` rows of `pitch` bytes in place (pixel layout flags `layout`, as
+// TargetLayout gives them), the shift clamped as above. ToneImage tones its
+// rows with this, and so does the streamed JPEG conversion band by band, so
+// both give the same bytes.
+void ToneRows(unsigned char *pixels, int64_t pitch, int64_t rows, int64_t layout, int shift);
