@@ -3,6 +3,7 @@
 #include "convert/save_jpeg.h"
 #include "convert/save_png.h"
 #include "convert/stop_flag.h"
+#include "convert/stream_jpeg.h"
 #include "convert/tone_image.h"
 #include "runtime/base/paths.h"
 #include "runtime/image/images.h"
@@ -32,6 +33,14 @@ int ConvertOneFile(const String &path, const String &outputFolder,
     ConversionOutcome &result = outcome ? *outcome : local;
     result = ConversionOutcome{};
     ReportStatus(sink, StatusLoading, ordinal, data);
+    // A JPEG that needs no scaling streams through decoder and encoder a band at
+    // a time, to the same file; every other file is converted whole.
+    int streamed = StatusError;
+    if (StreamJpegConversion(path, outputFolder, settings, shift, ordinal, data, sink, result,
+                             &streamed)) {
+        ReportStatus(sink, streamed, ordinal, data);
+        return streamed;
+    }
     // The loader order of LoadSourceImage, step by step: the saver follows the loader.
     int orientation = 0;
     bool fromJpeg = true;

@@ -40,7 +40,8 @@ struct ConversionOutcome {
 // Reports StatusLoading, StatusThumbnail (when the sink wants it), StatusSaving
 // and the final status, each with `ordinal` and `data` (the thumbnail carries its
 // image instead). The stop request is looked at between toning and saving, inside
-// the PNG writer and when the final status is chosen. Answers the final status:
+// the PNG writer, before each band of a streamed JPEG (stream_jpeg.h) and when
+// the final status is chosen. Answers the final status:
 // StatusDone, StatusError or StatusCancelled.
 // With `outcome`, also tells where a failure happened.
 int ConvertOneFile(const String &path, const String &outputFolder,

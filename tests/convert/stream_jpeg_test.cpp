@@ -1,0 +1,358 @@
+#include "convert/stream_jpeg.h"
+
+#include "convert/convert_file.h"
+#include "convert/output_name.h"
+#include "convert/save_jpeg.h"
+#include "convert/stop_flag.h"
+#include "convert/tone_image.h"
+#include "runtime/base/base_runtime.h"
+#include "runtime/base/dates.h"
+#include "runtime/base/paths.h"
+#include "runtime/base/text.h"
+#include "runtime/image/image_runtime.h"
+#include "runtime/image/images.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/test_jpeg.h"
+#include "tone/colour_table.h"
+#include "tone/jpeg_handles.h"
+#include "tone/load_jpeg.h"
+#include "tone/luma_tables.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/resource.h>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+int64_t FixedClock() {
+    return CurrentDate(2026, 12, 9, 10, 0, 0);
+}
+
+// A photograph-like w x h picture: gradients, texture, hard edges and grain.
+Bytes Photo(int w, int h) {
+    Bytes rgb(size_t(w) * h * 3);
+    uint32_t seed = 7;
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            seed = seed * 1664525u + 1013904223u;
+            int grain = int(seed >> 28) - 8, edge = (x / 37 + y / 23) % 3 == 0 ? 60 : 0;
+            int v[3] = {x * 255 / w + edge, y * 255 / h, ((x * x + y * 3) >> 5) & 255};
+            for (int c = 0; c < 3; c++)
+                rgb[(size_t(y) * w + x) * 3 + c] = (unsigned char)std::clamp(v[c] + grain, 0, 255);
+        }
+    return rgb;
+}
+
+Bytes ReadPath(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+struct Recorder {
+    std::vector<int> statuses;
+    int64_t thumbnail = 0;
+    bool stopAtThumbnail = false;
+    static int Report(void *context, int status, int64_t, int64_t data) {
+        auto *self = static_cast<Recorder *>(context);
+        self->statuses.push_back(status);
+        if (status != StatusThumbnail) return 1;
+        self->thumbnail = data;
+        if (self->stopAtThumbnail) RequestStop();
+        return 1;
+    }
+    StatusSink Sink() { return {Report, this, 1}; }
+    ~Recorder() {
+        if (thumbnail) ReleaseImage(thumbnail);
+    }
+};
+
+class StreamJpeg : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        StartBaseRuntime();
+        StartImageRuntime();
+        ASSERT_EQ(StartJpegHandles(), 1);
+        BuildLumaTables();
+        auto stop = [](int r, int g, int b) { return 0xFF000000u | b << 16 | g << 8 | r; };
+        GradientStop stops[StopCount] = {stop(20, 10, 60),    0, 0, stop(200, 90, 40), 0, 0, 0,
+                                         stop(250, 240, 180), 0};
+        BuildColourTable(stops);
+    }
+    void SetUp() override {
+        SaveClock = FixedClock;
+        ClearStopRequest();
+        ASSERT_FALSE(in.path.empty());
+        ASSERT_FALSE(out.path.empty());
+    }
+    void TearDown() override { ClearStopRequest(); }
+
+    String Put(const std::string &name, const Bytes &jpeg) {
+        std::ofstream(in.path + name, std::ios::binary)
+            .write(reinterpret_cast<const char *>(jpeg.data()), std::streamsize(jpeg.size()));
+        return StringFromUtf8(in.path + name);
+    }
+    // Reads and removes a file of the output folder.
+    Bytes Take(const std::string &name) {
+        Bytes bytes = out.Read(name);
+        std::filesystem::remove(out.path + name);
+        return bytes;
+    }
+
+    // The file of the whole-image path (load, tone, save, as ConvertOneFile did it)
+    // against the stream's, which must have taken the file and finished it.
+    void ExpectIdentical(const String &source, int quality, int shift) {
+        int orientation = 0;
+        int64_t image = LoadJpegScaled(source, 0, 0, &orientation);
+        ASSERT_NE(image, 0);
+        EXPECT_EQ(ToneImage(image, shift), 1);
+        EXPECT_EQ(SaveJpeg(image, StringFromUtf8(out.path + "whole.jpg"), quality, orientation), 1);
+        ReleaseImage(image);
+        Bytes whole = Take("whole.jpg");
+        ConversionOutcome outcome;
+        int status = 0;
+        ASSERT_EQ(StreamJpegConversion(source, StringFromUtf8(out.path), {0, 0, quality}, shift, 1,
+                                       0, {}, outcome, &status),
+                  1);
+        EXPECT_EQ(status, StatusDone);
+        Bytes streamed = Take(Utf8Of(FileNamePart(source)));
+        EXPECT_GT(whole.size(), 100u);
+        EXPECT_TRUE(whole == streamed) << "sizes " << whole.size() << " / " << streamed.size();
+        EXPECT_EQ(out.FileCount(), 0);
+    }
+
+    TempFolder in{"tintwell-stream-in"}, out{"tintwell-stream-out"};
+};
+
+TEST_F(StreamJpeg, SameBytesAsWholeImagePath) {
+    struct Case {
+        int w, h, subsampling, quality, shift, orientation;
+        bool restarts;
+    } cases[] = {
+        {640, 480, TJSAMP_420, 95, 0, 0, false},   {333, 217, TJSAMP_420, 80, 12, 0, false},
+        {301, 199, TJSAMP_422, 90, -30, 0, false}, {250, 160, TJSAMP_444, 75, 5, 0, false},
+        {257, 131, TJSAMP_GRAY, 95, 0, 0, false},  {200, 120, TJSAMP_440, 100, 0, 6, false},
+        {320, 240, TJSAMP_420, 92, 3, 6, true},    {1, 1, TJSAMP_444, 95, 0, 0, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + " sampling " +
+                     std::to_string(c.subsampling) + " quality " + std::to_string(c.quality));
+        // Restart markers every MCU row, through TurboJPEG's own variable, which
+        // must be gone again before the conversions.
+        if (c.restarts) setenv("TJ_RESTART", "1", 1);
+        Bytes jpeg = EncodeTestJpeg(Photo(c.w, c.h).data(), c.w, c.h, c.subsampling, 88);
+        unsetenv("TJ_RESTART");
+        ASSERT_FALSE(jpeg.empty());
+        if (c.orientation) jpeg = WithSegment(jpeg, ExifSegment(false, {{0x0112, c.orientation}}));
+        ExpectIdentical(Put("case.jpg", jpeg), c.quality, c.shift);
+    }
+}
+
+// Every 8-bit JPEG of the shared test pictures; others (12-bit) are left to the
+// whole-image path, and the stream takes none of them.
+TEST_F(StreamJpeg, SharedTestPicturesSameBytes) {
+    std::string folder = std::string(TINTWELL_TESTDATA) + "/jpeg";
+    if (!std::filesystem::is_directory(folder)) GTEST_SKIP() << "no " << folder;
+    int compared = 0;
+    for (auto &entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() != ".jpg") continue;
+        SCOPED_TRACE(entry.path().string());
+        String source = StringFromUtf8(entry.path().string());
+        int w = 0, h = 0, sub = 0, space = 0;
+        Bytes file = ReadPath(entry.path().string());
+        bool turbo = tjDecompressHeader3(JpegDecompressor(), file.data(), file.size(), &w, &h, &sub,
+                                         &space) == 0;
+        if (!turbo) {
+            ReplaceJpegDecompressor();
+            ConversionOutcome outcome;
+            int status = 0;
+            EXPECT_EQ(StreamJpegConversion(source, StringFromUtf8(out.path), {}, 0, 1, 0, {},
+                                           outcome, &status),
+                      0);
+            EXPECT_EQ(out.FileCount(), 0);
+            continue;
+        }
+        ExpectIdentical(source, 95, 0);
+        ExpectIdentical(source, 80, -7);
+        compared++;
+    }
+    EXPECT_GE(compared, 10);
+    RecordProperty("compared", compared);
+}
+
+TEST_F(StreamJpeg, ThumbnailEqualsCropOfWholeImage) {
+    String source =
+        Put("thumb.jpg", EncodeTestJpeg(Photo(700, 300).data(), 700, 300, TJSAMP_420, 90));
+    int64_t image = LoadJpegScaled(source, 0, 0);
+    ASSERT_EQ(ToneImage(image, 9), 1);
+    ThumbnailRect r = ThumbnailCrop(700, 300);
+    int64_t crop = CropImage(image, -1, r.x, r.y, r.width, r.height);
+    ASSERT_NE(crop, 0);
+
+    Recorder recorder;
+    ConversionOutcome outcome;
+    int status =
+        ConvertOneFile(source, StringFromUtf8(out.path), {}, 9, 4, 0, recorder.Sink(), &outcome);
+    EXPECT_EQ(status, StatusDone);
+    EXPECT_EQ(recorder.statuses,
+              (std::vector<int>{StatusLoading, StatusThumbnail, StatusSaving, StatusDone}));
+    ASSERT_NE(recorder.thumbnail, 0);
+    ASSERT_EQ(ImagePixelWidth(recorder.thumbnail), 256);
+    ASSERT_EQ(ImagePixelHeight(recorder.thumbnail), 96);
+    EXPECT_EQ(ImageBitDepth(recorder.thumbnail, -2), ImageBitDepth(crop, -2));
+    const unsigned char *a = LookupImage(recorder.thumbnail)->pixels;
+    const unsigned char *b = LookupImage(crop)->pixels;
+    EXPECT_EQ(Bytes(a, a + 256 * 96 * 4), Bytes(b, b + 256 * 96 * 4));
+    EXPECT_EQ(outcome.Pixels, 700 * 300);
+    ReleaseImage(crop);
+    ReleaseImage(image);
+}
+
+// Requests the stop from a second thread once the first band is queued, and
+// holds the decoder until it is set.
+void StopFromOtherThread(void *context, int64_t rows) {
+    auto *count = static_cast<int64_t *>(context);
+    if ((*count)++ != 0) return;
+    EXPECT_EQ(rows, StreamBandRows);
+    std::thread([] { RequestStop(); }).join();
+}
+
+TEST_F(StreamJpeg, StopAfterFirstBandCancelsAndLeavesNoFile) {
+    String source =
+        Put("stop.jpg", EncodeTestJpeg(Photo(400, 400).data(), 400, 400, TJSAMP_420, 90));
+    int64_t bands = 0;
+    BandObserver observer{StopFromOtherThread, &bands};
+    ConversionOutcome outcome;
+    int status = 0;
+    ASSERT_EQ(StreamJpegConversion(source, StringFromUtf8(out.path), {}, 0, 1, 0, {}, outcome,
+                                   &status, &observer),
+              1);
+    EXPECT_EQ(status, StatusCancelled);
+    EXPECT_EQ(bands, 1); // no band after the stop
+    EXPECT_EQ(outcome.FailedStage, StageNone);
+    EXPECT_EQ(out.FileCount(), 0); // no output and no draft
+}
+
+TEST_F(StreamJpeg, StopFromSinkAfterDecodingCancels) {
+    String source =
+        Put("late.jpg", EncodeTestJpeg(Photo(300, 200).data(), 300, 200, TJSAMP_444, 90));
+    Recorder recorder;
+    recorder.stopAtThumbnail = true;
+    EXPECT_EQ(ConvertOneFile(source, StringFromUtf8(out.path), {}, 0, 1, 0, recorder.Sink()),
+              StatusCancelled);
+    EXPECT_EQ(recorder.statuses,
+              (std::vector<int>{StatusLoading, StatusThumbnail, StatusCancelled}));
+    EXPECT_EQ(out.FileCount(), 0);
+}
+
+// A file cut short decodes with a warning (the rest filled in), like the loader
+// takes it: the same file either way.
+TEST_F(StreamJpeg, TruncatedFileSameAsWholeImagePath) {
+    Bytes jpeg = EncodeTestJpeg(Photo(320, 320).data(), 320, 320, TJSAMP_420, 90);
+    jpeg.resize(jpeg.size() * 2 / 3);
+    ExpectIdentical(Put("cut.jpg", jpeg), 95, 0);
+}
+
+// Where the n-th start-of-scan marker (FF DA) is; entropy data never holds one.
+size_t ScanStart(const Bytes &jpeg, int n) {
+    for (size_t i = 2; i + 1 < jpeg.size(); i++)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA && --n == 0) return i;
+    return 0;
+}
+
+// A second frame header inside the scan: the decoder warns, fills the rest in,
+// and fails only after the last row, when it reads the markers; the loader takes
+// such a file, and so does the stream.
+TEST_F(StreamJpeg, FailureAfterWarningAtTheEndSameAsWholeImagePath) {
+    Bytes jpeg = EncodeTestJpeg(Photo(200, 200).data(), 200, 200, TJSAMP_420, 90);
+    const Bytes frame = {0xFF, 0xC0, 0x00, 0x0B, 0x08, 0x00, 0x10,
+                         0x00, 0x10, 0x01, 0x01, 0x11, 0x00};
+    size_t scan = ScanStart(jpeg, 1);
+    ASSERT_GT(scan, 0u);
+    jpeg.insert(jpeg.begin() + long(scan + (jpeg.size() - scan) / 2), frame.begin(), frame.end());
+    ExpectIdentical(Put("frame.jpg", jpeg), 95, 0);
+}
+
+// A file the whole-image loader refuses is declined untouched, so ConvertOneFile
+// treats it exactly as before; a picture that must be scaled is declined too.
+TEST_F(StreamJpeg, DeclinesWhatTheWholeImagePathDecides) {
+    Bytes jpeg = EncodeTestJpeg(Photo(300, 200).data(), 300, 200, TJSAMP_420, 90);
+    Bytes broken = jpeg;
+    broken.resize(400); // ends inside the headers: TurboJPEG fails outright
+    ConversionOutcome outcome;
+    outcome.Pixels = -5;
+    int status = 0;
+    Recorder recorder;
+    // A progressive file whose third scan header is damaged: the decoder fails
+    // while it takes in the scans, before the first row.
+    Bytes progressive =
+        EncodeTestJpeg(Photo(300, 200).data(), 300, 200, TJSAMP_420, 90, TJFLAG_PROGRESSIVE);
+    size_t third = ScanStart(progressive, 3);
+    ASSERT_GT(third, 0u);
+    progressive[third + 4 + 1 + 2 * progressive[third + 4]] = 70; // first coefficient past 63
+    struct {
+        const char *name;
+        const Bytes &bytes;
+        int32_t box;
+    } files[] = {{"broken.jpg", broken, 0}, {"scans.jpg", progressive, 0}, {"big.jpg", jpeg, 299}};
+    for (const auto &f : files)
+        EXPECT_EQ(StreamJpegConversion(Put(f.name, f.bytes), StringFromUtf8(out.path),
+                                       {f.box, f.box, 95}, 0, 1, 0, recorder.Sink(), outcome,
+                                       &status),
+                  0);
+    // TurboJPEG's encoder follows this variable, the stream does not: declined.
+    setenv("TJ_OPTIMIZE", "1", 1);
+    EXPECT_EQ(StreamJpegConversion(Put("fine.jpg", jpeg), StringFromUtf8(out.path), {}, 0, 1, 0,
+                                   recorder.Sink(), outcome, &status),
+              0);
+    unsetenv("TJ_OPTIMIZE");
+    EXPECT_EQ(LoadJpegScaled(Put("broken.jpg", broken), 0, 0), 0);
+    EXPECT_EQ(LoadJpegScaled(Put("scans.jpg", progressive), 0, 0), 0);
+    EXPECT_EQ(outcome.Pixels, -5);
+    EXPECT_TRUE(recorder.statuses.empty());
+    EXPECT_EQ(out.FileCount(), 0);
+}
+
+// A write that fails part way (a file size limit): the outcome of the
+// whole-image path, and no file.
+TEST_F(StreamJpeg, WriteFailureSameOutcomeAsWholeImagePath) {
+    String source =
+        Put("full.jpg", EncodeTestJpeg(Photo(500, 400).data(), 500, 400, TJSAMP_420, 90));
+    int64_t image = LoadJpegScaled(source, 0, 0);
+    ASSERT_EQ(ToneImage(image, 0), 1);
+    struct rlimit old;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 20000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    errno = 0;
+    int whole = SaveJpeg(image, StringFromUtf8(out.path + "full.jpg"), 95, 0);
+    int wholeErrno = errno;
+    Recorder recorder;
+    ConversionOutcome outcome;
+    int status =
+        ConvertOneFile(source, StringFromUtf8(out.path), {}, 0, 1, 0, recorder.Sink(), &outcome);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    ReleaseImage(image);
+    EXPECT_EQ(whole, 0);
+    EXPECT_EQ(status, StatusError);
+    EXPECT_EQ(recorder.statuses,
+              (std::vector<int>{StatusLoading, StatusThumbnail, StatusSaving, StatusError}));
+    EXPECT_EQ(outcome.FailedStage, StageSave);
+    EXPECT_EQ(outcome.SaveError, wholeErrno);
+    EXPECT_NE(outcome.SaveError, 0);
+    EXPECT_EQ(Utf8Of(outcome.Output), out.path + "full.jpg");
+    EXPECT_EQ(out.FileCount(), 0);
+}
+
+} // namespace
