@@ -54,6 +54,31 @@ void UnpremultiplyRgba(unsigned char *pixels, int64_t width, int64_t height, int
     }
 }
 
+// Whether every chunk of a PNG file lies within the file (true for any other
+// file). libpng allocates and clears a chunk's declared length before it reads
+// a byte of it, so a 57-byte file declaring a 2 GB text chunk made the reader
+// take a gigabyte of memory and seconds; a chunk that runs past the end of the
+// file is a damaged file either way. Reads chunk heads only, from `descriptor`,
+// without moving its position.
+bool PngChunksFitTheFile(int descriptor) {
+    static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    unsigned char head[8];
+    if (pread(descriptor, head, 8, 0) != 8 || std::memcmp(head, signature, 8) != 0) return true;
+    struct stat status;
+    if (fstat(descriptor, &status) != 0) return false;
+    const uint64_t size = uint64_t(status.st_size);
+    for (uint64_t at = 8; at + 8 <= size;) {
+        if (pread(descriptor, head, 8, off_t(at)) != 8) return false;
+        uint64_t length = uint64_t(head[0]) << 24 | uint64_t(head[1]) << 16 |
+                          uint64_t(head[2]) << 8 | uint64_t(head[3]);
+        // Length, type, data and checksum.
+        if (length > size - at - 8 || size - at - 8 - length < 4) return false;
+        if (std::memcmp(head + 4, "IEND", 4) == 0) return true;
+        at += 12 + length;
+    }
+    return true; // no end chunk: the reader decides what such a file is worth
+}
+
 // Decodes the open picture once; its size is then the decoded one.
 bool DecodePicture(PlatformPicture *picture) {
     if (picture->decoded) return !picture->image.isNull();
@@ -106,6 +131,10 @@ PlatformPicture *OpenPlatformPicture(const String &path) {
     QByteArray native = QFile::encodeName(name);
     int descriptor = OpenRegularFileForReading(native.toStdString());
     if (descriptor < 0) return nullptr;
+    if (!PngChunksFitTheFile(descriptor)) {
+        close(descriptor);
+        return nullptr;
+    }
     std::unique_ptr<PlatformPicture> picture(new (std::nothrow) PlatformPicture);
     if (!picture) {
         close(descriptor);

@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -243,6 +244,39 @@ TEST_F(LoadSourceTest, PicturesAboveQtsDefaultAllocationLimitLoad) {
     EXPECT_EQ(ImagePixelHeight(image), 820);
     EXPECT_EQ(PixelAt(image, 400, 400), 0xFFE6780Au);
     ReleaseImage(image);
+}
+
+TEST_F(LoadSourceTest, AChunkLongerThanItsFileIsRefusedBeforeAnythingIsAllocated) {
+    // A good 8 x 8 PNG, then the same with a text chunk declaring 2 GB put in
+    // after its head (57 bytes in all).
+    int64_t source = PatternImage(8, 8, [](int64_t x, int64_t y) -> uint32_t {
+        return 0xFF000000u | uint32_t(x * 30) | uint32_t(y * 30) << 8;
+    });
+    String path = folder.In("good.png");
+    ASSERT_NE(EncodeImageFile(source, path, FormatPng, 7, 32), 0);
+    ReleaseImage(source);
+    std::ifstream in(folder.path + "good.png", std::ios::binary);
+    std::vector<char> png((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    int64_t good = LoadImageViaPlatform(path, 0, 0);
+    ASSERT_NE(good, 0);
+    EXPECT_EQ(PixelAt(good, 7, 7), 0xFF00D2D2u);
+    ReleaseImage(good);
+
+    std::vector<char> huge(png.begin(), png.begin() + 33); // signature and head
+    const char text[] = {0x7F, char(0xFF), 0, 0, 't', 'E', 'X', 't', 'a', 'b', 'c', 'd'};
+    huge.insert(huge.end(), text, text + sizeof text);
+    huge.insert(huge.end(), png.begin() + 33, png.end());
+    std::ofstream(folder.path + "huge.png", std::ios::binary)
+        .write(huge.data(), std::streamsize(huge.size()));
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    EXPECT_EQ(LoadImageViaPlatform(folder.In("huge.png"), 0, 0), 0);
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024) << "kilobytes more at the peak";
+    // Cut short inside its pixel data: refused, not passed off as a picture.
+    std::ofstream(folder.path + "cut.png", std::ios::binary)
+        .write(png.data(), std::streamsize(png.size() - 20));
+    EXPECT_EQ(LoadImageViaPlatform(folder.In("cut.png"), 0, 0), 0);
 }
 
 TEST_F(LoadSourceTest, EveryAlphaKeepsItsColourAndTonesExactly) {
