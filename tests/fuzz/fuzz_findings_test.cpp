@@ -13,7 +13,9 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -31,10 +33,10 @@ int Parse(std::vector<std::string> words, std::string *error) {
 // One PNG chunk: length, type, data, CRC over type and data. `length` stands in
 // the header; the data may be shorter (a chunk cut off by the end of the file).
 Bytes Chunk(const char *type, const Bytes &data, uint32_t length) {
-    Bytes chunk = {uint8_t(length >> 24), uint8_t(length >> 16), uint8_t(length >> 8),
-                   uint8_t(length)};
-    chunk.insert(chunk.end(), type, type + 4);
-    chunk.insert(chunk.end(), data.begin(), data.end());
+    Bytes chunk(8 + data.size());
+    for (int i = 0; i < 4; i++) chunk[size_t(i)] = uint8_t(length >> (24 - 8 * i));
+    std::memcpy(chunk.data() + 4, type, 4);
+    std::copy(data.begin(), data.end(), chunk.begin() + 8);
     uLong crc = crc32(0, chunk.data() + 4, uInt(4 + data.size()));
     for (int shift = 24; shift >= 0; shift -= 8) chunk.push_back(uint8_t(crc >> shift));
     return chunk;
@@ -121,7 +123,9 @@ TEST(FuzzFindings, PngChunksTheDecoderDoesNotUseAreSkipped) {
         if (file.empty()) continue;
         int64_t image = DecodeImageFromMemory(-1, file.data(), int64_t(file.size()));
         EXPECT_NE(image, 0) << name;
-        if (image) EXPECT_EQ(ImagePixelWidth(image), 32) << name;
+        if (image) {
+            EXPECT_EQ(ImagePixelWidth(image), 32) << name;
+        }
         ReleaseImage(image);
     }
 }
