@@ -1,6 +1,7 @@
 #include "runtime/image/platform_reader.h"
 
 #include "runtime/base/paths.h"
+#include "runtime/image/images.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -150,6 +151,10 @@ PlatformPicture *OpenPlatformPicture(const String &path) {
     // Orientation is the caller's business; the picture comes back as stored.
     picture->reader->setAutoTransform(false);
     picture->size = picture->reader->size();
+    // No image here holds a side above MaxImageSide: such a file is refused
+    // before the reader allocates (and fills) what its head claims.
+    if (picture->size.width() > MaxImageSide || picture->size.height() > MaxImageSide)
+        return nullptr;
     // A reader that cannot tell the size from the head decodes at once.
     if (!picture->size.isValid() || picture->size.isEmpty()) {
         if (!DecodePicture(picture.get())) return nullptr;

@@ -22,6 +22,7 @@
 #include <string>
 #include <sys/resource.h>
 #include <vector>
+#include <zlib.h>
 
 namespace {
 
@@ -271,6 +272,17 @@ TEST_F(LoadSourceTest, AChunkLongerThanItsFileIsRefusedBeforeAnythingIsAllocated
     rusage before{}, after{};
     getrusage(RUSAGE_SELF, &before);
     EXPECT_EQ(LoadImageViaPlatform(folder.In("huge.png"), 0, 0), 0);
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024) << "kilobytes more at the peak";
+    // A head stating 33000 x 33000 pixels, more than any image holds.
+    std::vector<char> wide = png;
+    for (int at : {16, 20})
+        wide[at] = 0, wide[at + 1] = 0, wide[at + 2] = char(0x80), wide[at + 3] = char(0xE8);
+    uLong crc = crc32(0, reinterpret_cast<const Bytef *>(wide.data() + 12), 17);
+    for (int k = 0; k < 4; k++) wide[29 + k] = char(crc >> (24 - 8 * k));
+    std::ofstream(folder.path + "wide.png", std::ios::binary)
+        .write(wide.data(), std::streamsize(wide.size()));
+    EXPECT_EQ(LoadImageViaPlatform(folder.In("wide.png"), 0, 0), 0);
     getrusage(RUSAGE_SELF, &after);
     EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024) << "kilobytes more at the peak";
     // Cut short inside its pixel data: refused, not passed off as a picture.
