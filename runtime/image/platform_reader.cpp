@@ -15,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <shared_mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -26,6 +27,7 @@ struct PlatformPicture {
     QSize size;   // as the file's head says, else as decoded
     QImage image; // once decoded
     bool decoded = false;
+    bool sizeStated = false; // the head told the size
 };
 
 namespace {
@@ -34,6 +36,17 @@ namespace {
 // word; the largest image the program can hold is 32767 x 32767 pixels, and a
 // 16-bit-per-channel file of that size needs 8 bytes per pixel while decoding.
 constexpr int ReaderAllocationLimitMb = 8 * 1024 + 64;
+// A picture whose head does not state its size (an MNG, say) is read under a
+// limit of this size instead: a 290-byte MNG file claiming 4 x 167772161 pixels
+// otherwise made Qt fill 6 GB.
+constexpr int UnstatedSizeLimitMb = 512;
+
+// Reads of pictures with a stated size run side by side under the large limit;
+// one without is read alone, with the smaller limit set for its duration.
+std::shared_mutex &ReadingLock() {
+    static std::shared_mutex lock;
+    return lock;
+}
 
 // Premultiplied R, G, B, A pixels to straight colour, in place. A fully
 // transparent pixel keeps colour 0.
@@ -81,10 +94,22 @@ bool PngChunksFitTheFile(int descriptor) {
 }
 
 // Decodes the open picture once; its size is then the decoded one.
+bool ReadThroughReader(PlatformPicture *picture, QImage *into) {
+    if (picture->sizeStated) {
+        std::shared_lock<std::shared_mutex> hold(ReadingLock());
+        return picture->reader->read(into);
+    }
+    std::unique_lock<std::shared_mutex> hold(ReadingLock());
+    QImageReader::setAllocationLimit(UnstatedSizeLimitMb);
+    bool read = picture->reader->read(into);
+    QImageReader::setAllocationLimit(ReaderAllocationLimitMb);
+    return read;
+}
+
 bool DecodePicture(PlatformPicture *picture) {
     if (picture->decoded) return !picture->image.isNull();
     picture->decoded = true;
-    if (!picture->reader->read(&picture->image) || picture->image.isNull()) {
+    if (!ReadThroughReader(picture, &picture->image) || picture->image.isNull()) {
         picture->image = QImage();
         return false;
     }
@@ -156,7 +181,8 @@ PlatformPicture *OpenPlatformPicture(const String &path) {
     if (picture->size.width() > MaxImageSide || picture->size.height() > MaxImageSide)
         return nullptr;
     // A reader that cannot tell the size from the head decodes at once.
-    if (!picture->size.isValid() || picture->size.isEmpty()) {
+    picture->sizeStated = picture->size.isValid() && !picture->size.isEmpty();
+    if (!picture->sizeStated) {
         if (!DecodePicture(picture.get())) return nullptr;
     } else if (!picture->reader->canRead()) {
         return nullptr;
@@ -190,7 +216,7 @@ int ReadPlatformPictureInto(PlatformPicture *picture, unsigned char *pixels, int
         // an image of the picture's own size and format: no second copy.
         QImage target(pixels, int(width), int(height), qsizetype(pitch), format);
         picture->decoded = true;
-        if (!picture->reader->read(&target) || target.isNull() || target.width() != width ||
+        if (!ReadThroughReader(picture, &target) || target.isNull() || target.width() != width ||
             target.height() != height)
             return 0;
         if (target.constBits() != pixels) {
