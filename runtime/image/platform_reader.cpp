@@ -219,12 +219,13 @@ int ReadPlatformPictureInto(PlatformPicture *picture, unsigned char *pixels, int
         if (!ReadThroughReader(picture, &target) || target.isNull() || target.width() != width ||
             target.height() != height)
             return 0;
-        if (target.constBits() != pixels) {
-            // The reader chose memory of its own after all: copy from it.
-            picture->image = std::move(target);
+        if (target.constBits() != pixels || !SwizzlesInPlace(target.format())) {
+            // The reader chose memory or a format of its own after all: convert
+            // from its picture (copied first when it lies in `pixels`).
+            picture->image = target.constBits() == pixels ? target.copy() : std::move(target);
             return ReadPlatformPictureInto(picture, pixels, width, height, pitch);
         }
-        ToRgbaInPlace(pixels, width, height, pitch, format);
+        ToRgbaInPlace(pixels, width, height, pitch, target.format());
         return 1;
     }
     if (!DecodePicture(picture) || picture->image.size() != QSize(int(width), int(height)))
