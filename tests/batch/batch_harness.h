@@ -8,11 +8,15 @@
 #include <QImage>
 #include <algorithm>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <spawn.h>
 #include <string>
 #include <sys/wait.h>
 #include <vector>
+
+extern char **environ;
 
 struct Result {
     int exit = -1;
@@ -96,4 +100,21 @@ inline int DraftCount(const std::string &folder) {
              name.substr(name.size() - 5) == ".part";
     }
     return n;
+}
+
+// Starts a program with `words` as its arguments, its output and
+// errors into `log`; 0 when it cannot be started.
+inline pid_t Spawn(std::vector<std::string> words, const std::string &log) {
+    std::vector<char *> argv;
+    for (std::string &w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t child = 0;
+    if (posix_spawn(&child, words[0].c_str(), &actions, nullptr, argv.data(), environ) != 0)
+        child = 0;
+    posix_spawn_file_actions_destroy(&actions);
+    return child;
 }

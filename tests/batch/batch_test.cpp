@@ -25,13 +25,10 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char **environ;
 
 namespace {
 
@@ -189,18 +186,9 @@ TEST(Batch, InterruptDuringALargePngLeavesNoFile) {
     ASSERT_TRUE(Picture(4000, 3000, true).save(QString::fromStdString(in.path + "big.png")));
     ASSERT_TRUE(Picture(40, 30, false).save(QString::fromStdString(in.path + "later.png")));
     std::string log = out.path + "log.txt", target = out.path + "out/";
-    std::string exe = TINTWELL_BATCH;
-    std::vector<std::string> words = {
-        exe, "-j", "1", "-o", target, in.path + "big.png", in.path + "later.png"};
-    std::vector<char *> argv;
-    for (std::string &w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t child = 0;
-    ASSERT_EQ(posix_spawn(&child, exe.c_str(), &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    pid_t child = Spawn(
+        {TINTWELL_BATCH, "-j", "1", "-o", target, in.path + "big.png", in.path + "later.png"}, log);
+    ASSERT_NE(child, 0);
 
     // Interrupt once the PNG is being written (its draft exists).
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);

@@ -21,14 +21,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <map>
-#include <spawn.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 #include <zlib.h>
-
-extern char **environ;
 
 namespace {
 
@@ -44,22 +41,6 @@ std::map<std::string, std::vector<unsigned char>> FinalFiles(const std::string &
         if (name[0] != '.') files[name] = ReadFileBytes(entry.path().string());
     }
     return files;
-}
-
-// Starts a program with `words` as its arguments, its output into `log`.
-pid_t Spawn(std::vector<std::string> words, const std::string &log) {
-    std::vector<char *> argv;
-    for (std::string &w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t child = 0;
-    if (posix_spawn(&child, words[0].c_str(), &actions, nullptr, argv.data(), environ) != 0)
-        child = 0;
-    posix_spawn_file_actions_destroy(&actions);
-    return child;
 }
 
 // Runs the program to its end; answers its exit code (-1 when it did not exit).
