@@ -33,8 +33,9 @@ int ConvertOneFile(const String &path, const String &outputFolder,
     ConversionOutcome &result = outcome ? *outcome : local;
     result = ConversionOutcome{};
     ReportStatus(sink, StatusLoading, ordinal, data);
-    // A JPEG that needs no scaling streams through decoder and encoder a band at
-    // a time, to the same file; every other file is converted whole.
+    // A JPEG streams through decoder, resize and encoder a band at a time, to the
+    // same file; every other file (and a JPEG the stream declines) is converted
+    // whole.
     int streamed = StatusError;
     if (StreamJpegConversion(path, outputFolder, settings, shift, ordinal, data, sink, result,
                              &streamed)) {

@@ -8,6 +8,8 @@
 #include "runtime/base/paths.h"
 #include "runtime/image/images.h"
 #include "runtime/image/pixel_layout.h"
+#include "runtime/image/pixel_memory.h"
+#include "runtime/image/resize.h"
 #include "tone/jpeg_handles.h"
 #include "tone/load_jpeg.h"
 
@@ -108,14 +110,14 @@ bool HeaderSize(const unsigned char *data, int64_t length, int *w, int *h) {
 }
 
 // The decoder, set up as tjDecompress2 sets it up for the loader: RGBA output,
-// the accurate DCT, fancy upsampling (libjpeg's default), no scaling.
+// the accurate DCT, fancy upsampling (libjpeg's default), the loader's scale/8.
 struct Decoder {
     jpeg_decompress_struct info{};
     JpegErrors errors{};
     ~Decoder() { jpeg_destroy_decompress(&info); }
 };
 
-bool StartDecoder(Decoder &d, const unsigned char *data, int64_t length) {
+bool StartDecoder(Decoder &d, const unsigned char *data, int64_t length, int scale) {
     d.info.err = QuietErrors(d.errors);
     if (setjmp(d.errors.jump)) return false;
     jpeg_create_decompress(&d.info);
@@ -123,6 +125,8 @@ bool StartDecoder(Decoder &d, const unsigned char *data, int64_t length) {
     jpeg_read_header(&d.info, TRUE);
     d.info.out_color_space = JCS_EXT_RGBA;
     d.info.dct_method = JDCT_ISLOW;
+    d.info.scale_num = JDIMENSION(scale);
+    d.info.scale_denom = 8;
     jpeg_start_decompress(&d.info);
     return true;
 }
@@ -142,6 +146,103 @@ bool FinishDecoder(Decoder &d) {
     jpeg_finish_decompress(&d.info);
     return true;
 }
+
+// A picture that must be resized is decoded whole, on a thread of its own, band
+// after band of rows, while the caller's thread resizes the rows that are there:
+// the result's band waits only for the source rows it needs.
+struct DecodedRows {
+    Decoder *decoder = nullptr;
+    unsigned char *pixels = nullptr;
+    int64_t pitch = 0, height = 0;
+
+    std::mutex lock;
+    std::condition_variable changed;
+    int64_t rows = 0; // rows decoded so far
+    bool ended = false, decoded = false, abandoned = false;
+
+    // The decoding thread: every row, then the end of the file, by the rule of
+    // the caller's own loop (a failure at the very end counts as decoded when a
+    // warning came first).
+    void Decode() {
+        JSAMPROW pointers[StreamBandRows];
+        bool ok = true;
+        for (int64_t done = 0; ok && done < height;) {
+            int64_t count = std::min<int64_t>(StreamBandRows, height - done);
+            for (int64_t i = 0; i < count; i++) pointers[i] = pixels + (done + i) * pitch;
+            ok = !Abandoned() && ReadRows(*decoder, pointers, JDIMENSION(count));
+            if (!ok) break;
+            done += count;
+            std::lock_guard<std::mutex> hold(lock);
+            rows = done;
+            changed.notify_all();
+        }
+        bool whole = ok && (FinishDecoder(*decoder) || decoder->errors.warned);
+        std::lock_guard<std::mutex> hold(lock);
+        ended = true, decoded = whole;
+        changed.notify_all();
+    }
+    // Waits until the first `needed` rows are there; false when decoding ended
+    // short of them.
+    bool WaitFor(int64_t needed) {
+        std::unique_lock<std::mutex> hold(lock);
+        changed.wait(hold, [&] { return rows >= needed || ended; });
+        return rows >= needed;
+    }
+    // Waits for the decoder's end; true when the whole picture was decoded.
+    bool Finished() {
+        std::unique_lock<std::mutex> hold(lock);
+        changed.wait(hold, [&] { return ended; });
+        return decoded;
+    }
+    void Abandon() {
+        std::lock_guard<std::mutex> hold(lock);
+        abandoned = true;
+    }
+    bool Abandoned() {
+        std::lock_guard<std::mutex> hold(lock);
+        return abandoned;
+    }
+};
+
+// The decoding thread with its picture and the resize plan; on every way out the
+// thread is told to stop and joined before the memory goes.
+struct ScaledSource {
+    DecodedRows decoded;
+    SmoothRowsPlan *plan = nullptr;
+    std::thread thread;
+
+    bool Start(Decoder &decoder, int64_t width, int64_t height, int64_t newWidth,
+               int64_t newHeight) {
+        decoded.decoder = &decoder;
+        decoded.pitch = width * 4, decoded.height = height;
+        decoded.pixels = TakePixelMemory(size_t(decoded.pitch) * size_t(height), false);
+        plan = StartSmoothRows(int(width), int(height), int(newWidth), int(newHeight),
+                               int(StreamBandRows));
+        if (!decoded.pixels || !plan) return false;
+        try {
+            thread = std::thread(&DecodedRows::Decode, &decoded);
+        } catch (const std::system_error &) {
+            return false;
+        }
+        return true;
+    }
+    // The result's rows [first, end) into `band`; false when the decoder failed
+    // before the rows they need, or memory ran out.
+    bool Rows(int64_t first, int64_t end, unsigned char *band) {
+        return decoded.WaitFor(SmoothSourceRowsNeeded(plan, int(end))) &&
+               MakeSmoothRows(plan, decoded.pixels, int(first), int(end), band);
+    }
+    void Stop() {
+        if (!thread.joinable()) return;
+        decoded.Abandon();
+        thread.join();
+    }
+    ~ScaledSource() {
+        Stop();
+        EndSmoothRows(plan);
+        GivePixelMemory(decoded.pixels);
+    }
+};
 
 // The bands between the decoding thread (the producer) and the encoding thread:
 // StreamBands buffers of StreamBandRows rows used in turn. The producer fills
@@ -367,24 +468,30 @@ int StreamJpegConversion(const String &path, const String &outputFolder,
     if (EncoderTunedByEnvironment()) return 0;
     int64_t length = 0;
     std::unique_ptr<unsigned char[]> file = ReadJpegFile(path, &length);
-    int w = 0, h = 0;
-    if (!file || !HeaderSize(file.get(), length, &w, &h)) return 0;
-    // The loader's box, for the upright picture; only a picture inside it is
-    // decoded at full size with no resize afterwards.
+    int storedWidth = 0, storedHeight = 0;
+    if (!file || !HeaderSize(file.get(), length, &storedWidth, &storedHeight)) return 0;
+    // The loader's box, for the upright picture, and the loader's way into it.
     int orientation = ReadJpegOrientation(file.get(), size_t(length)) & 0xFF;
     int64_t maxWidth = settings.MaxWidth, maxHeight = settings.MaxHeight;
     if (orientation >= 5 && orientation <= 8) std::swap(maxWidth, maxHeight);
-    if (w > BoxSide(maxWidth) || h > BoxSide(maxHeight)) return 0;
+    JpegScalePlan scaling = PlanJpegScale(storedWidth, storedHeight, maxWidth, maxHeight);
 
     Decoder decoder;
-    if (!StartDecoder(decoder, file.get(), length) || decoder.info.output_width != JDIMENSION(w) ||
-        decoder.info.output_height != JDIMENSION(h) || decoder.info.output_components != 4)
+    if (!StartDecoder(decoder, file.get(), length, scaling.scale) ||
+        decoder.info.output_width != JDIMENSION(scaling.decodedWidth) ||
+        decoder.info.output_height != JDIMENSION(scaling.decodedHeight) ||
+        decoder.info.output_components != 4)
         return 0;
-    const int64_t pitch = int64_t(w) * 4;
+    // A picture to resize is decoded on a thread of its own (ScaledSource) and
+    // resized here; any other goes straight from the decoder into the bands.
+    ScaledSource scaled;
+    bool resized = scaling.width != scaling.decodedWidth || scaling.height != scaling.decodedHeight;
+    const int64_t w = scaling.width, h = scaling.height;
+    const int64_t pitch = w * 4;
     BandQueue queue(pitch * StreamBandRows);
     std::unique_ptr<Encoder> encoder(new (std::nothrow) Encoder);
     if (!queue.Ready() || !encoder) return 0;
-    encoder->width = w, encoder->height = h, encoder->orientation = orientation;
+    encoder->width = int(w), encoder->height = int(h), encoder->orientation = orientation;
     encoder->quality = JpegSaveQuality(settings.JpegQuality);
 
     String output = outputFolder + FileNamePart(path);
@@ -398,6 +505,12 @@ int StreamJpegConversion(const String &path, const String &outputFolder,
     } catch (const std::system_error &) {
         DropDraft(*encoder, draft);
         return 0;
+    }
+    if (resized && !scaled.Start(decoder, scaling.decodedWidth, scaling.decodedHeight, w, h)) {
+        queue.Close(true);
+        encoding.join();
+        DropDraft(*encoder, draft);
+        return 0; // out of memory or threads: the whole-image path decides
     }
 
     // Decode, tone and queue band after band; the stop request is looked at
@@ -413,7 +526,8 @@ int StreamJpegConversion(const String &path, const String &outputFolder,
         unsigned char *band = queue.FreeBand();
         int64_t count = std::min<int64_t>(StreamBandRows, h - done);
         for (int64_t i = 0; i < count; i++) rows[i] = band + i * pitch;
-        if (!ReadRows(decoder, rows, JDIMENSION(count))) {
+        if (resized ? !scaled.Rows(done, done + count, band)
+                    : !ReadRows(decoder, rows, JDIMENSION(count))) {
             failed = true;
             break;
         }
@@ -425,21 +539,24 @@ int StreamJpegConversion(const String &path, const String &outputFolder,
     }
     // The loader's rule: a failure at the very end still counts as decoded when
     // a warning came first (every row has been delivered by then).
-    bool decoded = !stopped && !failed && (FinishDecoder(decoder) || decoder.errors.warned);
+    bool decoded =
+        !stopped && !failed &&
+        (resized ? scaled.decoded.Finished() : FinishDecoder(decoder) || decoder.errors.warned);
     queue.Close(!decoded);
     if (!decoded) {
+        scaled.Stop();
         encoding.join();
         DropDraft(*encoder, draft);
         if (!stopped) return 0; // the whole-image loader fails here too
         outcome = ConversionOutcome{};
-        outcome.Pixels = int64_t(w) * h;
+        outcome.Pixels = w * h;
         *status = StatusCancelled;
         return 1;
     }
 
     // From here on the whole-image path's steps after toning, in its order.
     outcome = ConversionOutcome{};
-    outcome.Pixels = int64_t(w) * h;
+    outcome.Pixels = w * h;
     if (thumbnail.image && ReportStatus(sink, StatusThumbnail, ordinal, thumbnail.image))
         thumbnail.HandOver();
     int saved = 0;

@@ -1,17 +1,22 @@
-// The streamed conversion of a JPEG that needs no scaling: the file is decoded a
-// band of rows at a time (libjpeg's scanline interface), each band is toned with
-// the row kernel ToneImage uses and handed through a small queue to a second
-// thread, which compresses the bands as they arrive and writes them into the
-// output draft. Only a few bands are in memory at once instead of the whole
-// picture, and decoding overlaps encoding.
+// The streamed conversion of a JPEG: the file is decoded a band of rows at a
+// time (libjpeg's scanline interface), each band is toned with the row kernel
+// ToneImage uses and handed through a small queue to a second thread, which
+// compresses the bands as they arrive and writes them into the output draft.
+// Decoding overlaps encoding, and a picture that needs no resize holds only a
+// few bands in memory instead of the whole picture.
+//
+// A picture that must be resized into the box is decoded at the loader's
+// eighth-scale on a third thread, and the caller's thread makes each band of the
+// result with the smooth resize as soon as the source rows it needs are there,
+// so decoding, resizing and encoding all overlap.
 //
 // The file written is byte for byte the one the whole-image path writes
-// (LoadJpegScaled, ToneImage, SaveJpeg): the decoder and the encoder are set up
-// as TurboJPEG sets them up for those calls, and the EXIF orientation block goes
-// to the same place. The thumbnail crop is copied from the rows as they pass.
+// (LoadJpegScaled, ToneImage, SaveJpeg): the decoder, the resize and the encoder
+// do what those calls do, and the EXIF orientation block goes to the same place.
+// The thumbnail crop is copied from the rows as they pass.
 //
 // Any thread may convert this way; each call has its own decoder, encoder and
-// encoding thread.
+// threads.
 #pragma once
 
 #include "convert/convert_file.h"
@@ -30,10 +35,10 @@ constexpr int64_t StreamBandRows = 32;
 constexpr int StreamBands = 4;
 
 // Converts one file as ConvertOneFile does, by the stream, when the file is a
-// JPEG the whole-image path would decode at full size with no resize. Answers 1
-// when it took the file: StatusThumbnail and StatusSaving were reported as the
-// whole-image path reports them, *status holds the final status (StatusDone,
-// StatusError or StatusCancelled, not yet reported) and `outcome` is filled in.
+// JPEG the whole-image loader would take. Answers 1 when it took the file:
+// StatusThumbnail and StatusSaving were reported as the whole-image path reports
+// them, *status holds the final status (StatusDone, StatusError or
+// StatusCancelled, not yet reported) and `outcome` is filled in.
 // Answers 0 when the file is not for this path or could not be decoded to the
 // end; then nothing was reported, no file is left, `outcome` is untouched and
 // the caller converts the file the whole-image way, which meets the same

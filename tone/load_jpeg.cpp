@@ -171,28 +171,30 @@ int64_t LoadJpegScaled(const String &path, int64_t maxWidth, int64_t maxHeight, 
     }
     if (w <= 0 || h <= 0) return 0;
 
+    JpegScalePlan plan = PlanJpegScale(w, h, maxWidth, maxHeight);
+    int64_t image = DecodeInto(data.get(), size_t(length), plan.decodedWidth, plan.decodedHeight);
+    data.reset(); // the file's bytes are not needed for the resize
+    if (!image) return 0;
+    if (orientation) *orientation = found;
+    if ((plan.width != plan.decodedWidth || plan.height != plan.decodedHeight) &&
+        !ScaleImage(image, plan.width, plan.height, 0)) {
+        // An oversized picture must not pass for a finished one.
+        ReleaseImage(image);
+        return 0;
+    }
+    return image;
+}
+
+JpegScalePlan PlanJpegScale(int64_t w, int64_t h, int64_t maxWidth, int64_t maxHeight) {
     maxWidth = BoxSide(maxWidth);
     maxHeight = BoxSide(maxHeight);
     int n = EighthScale(w, h, maxWidth, maxHeight);
     // Near the largest box an eighth-scale can overshoot what an image holds; the
     // next smaller one then decodes and the resize makes up the small rest.
-    while (n > 1 &&
-           ((int64_t(w) * n + 7) / 8 > MaxImageSide || (int64_t(h) * n + 7) / 8 > MaxImageSide))
-        n--;
-    int64_t W = (int64_t(w) * n + 7) / 8, H = (int64_t(h) * n + 7) / 8;
-    int64_t image = DecodeInto(data.get(), size_t(length), W, H);
-    data.reset(); // the file's bytes are not needed for the resize
-    if (!image) return 0;
-    if (orientation) *orientation = found;
-
-    double r = std::min(double(maxWidth) / w, double(maxHeight) / h);
-    if (r < 1) {
-        int64_t tw = ScaledSideHalfEven(w, r), th = ScaledSideHalfEven(h, r);
-        if ((tw != W || th != H) && !ScaleImage(image, tw, th, 0)) {
-            // An oversized picture must not pass for a finished one.
-            ReleaseImage(image);
-            return 0;
-        }
-    }
-    return image;
+    while (n > 1 && ((w * n + 7) / 8 > MaxImageSide || (h * n + 7) / 8 > MaxImageSide)) n--;
+    JpegScalePlan plan{n, (w * n + 7) / 8, (h * n + 7) / 8, 0, 0};
+    plan.width = plan.decodedWidth, plan.height = plan.decodedHeight;
+    double r = std::min(double(maxWidth) / double(w), double(maxHeight) / double(h));
+    if (r < 1) plan.width = ScaledSideHalfEven(w, r), plan.height = ScaledSideHalfEven(h, r);
+    return plan;
 }

@@ -22,6 +22,15 @@
 int64_t LoadJpegScaled(const String &path, int64_t maxWidth, int64_t maxHeight,
                        int *orientation = nullptr);
 
+// How LoadJpegScaled brings a w x h JPEG (as stored, with the box already turned
+// for its orientation) into the box: decoded at scale/8 as decodedWidth x
+// decodedHeight, then resized to width x height where those differ.
+struct JpegScalePlan {
+    int scale;
+    int64_t decodedWidth, decodedHeight, width, height;
+};
+JpegScalePlan PlanJpegScale(int64_t w, int64_t h, int64_t maxWidth, int64_t maxHeight);
+
 // The EXIF orientation tag (normally 1..8) of a JPEG held in memory, 0 when the
 // first APP1 segment is not EXIF, carries no orientation, or anything read from
 // the data points outside it.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <system_error>
 #include <thread>
 #if defined(__SSE2__)
@@ -131,16 +132,16 @@ template <typename Rows> int OverBothCores(int count, int64_t outputBytes, Rows 
     return lower && upper;
 }
 
-// Source rows [first, end) of width x height -> newWidth x height. Each source
-// row is widened to doubles once (every source pixel feeds several targets),
-// then every target pixel sums its taps with the four channels side by side,
-// each in tap order.
+// `rows` rows of width pixels from `source` on -> rows of newWidth pixels from
+// `destination` on. Each source row is widened to doubles once (every source
+// pixel feeds several targets), then every target pixel sums its taps with the
+// four channels side by side, each in tap order.
 int HorizontalRows(const AxisWeights &axis, const unsigned char *source, int width,
-                   unsigned char *destination, int newWidth, int first, int end) {
+                   unsigned char *destination, int newWidth, int rows) {
     double *row = static_cast<double *>(std::malloc(sizeof(double) * 4 * size_t(width)));
     if (!row) return 0;
     const size_t sourcePitch = size_t(width) * 4, targetPitch = size_t(newWidth) * 4;
-    for (int y = first; y < end; ++y) {
+    for (int y = 0; y < rows; ++y) {
         const unsigned char *in = source + size_t(y) * sourcePitch;
         size_t n = 0;
 #if defined(__SSE2__)
@@ -193,16 +194,18 @@ int HorizontalPass(const unsigned char *source, int width, int height, unsigned 
     AxisWeights axis;
     if (!BuildAxis(width, newWidth, axis)) return 0;
     int ok = OverBothCores(height, int64_t(newWidth) * height * 4, [&](int first, int end) {
-        return HorizontalRows(axis, source, width, destination, newWidth, first, end);
+        return HorizontalRows(axis, source + size_t(first) * size_t(width) * 4, width,
+                              destination + size_t(first) * size_t(newWidth) * 4, newWidth,
+                              end - first);
     });
     FreeAxis(axis);
     return ok;
 }
 
-// Target rows [first, end) of width x height -> width x newHeight. For each
-// target row whole source rows are accumulated with their weight into one row of
-// doubles, so memory is walked row by row and every channel still sums in tap
-// order.
+// Target rows [first, end) of width x height -> width x newHeight, written from
+// `destination` on (the place of row `first`). For each target row whole source
+// rows are accumulated with their weight into one row of doubles, so memory is
+// walked row by row and every channel still sums in tap order.
 int VerticalRows(const AxisWeights &axis, const unsigned char *source, int width,
                  unsigned char *destination, int first, int end) {
     const size_t pitch = size_t(width) * 4;
@@ -215,7 +218,7 @@ int VerticalRows(const AxisWeights &axis, const unsigned char *source, int width
             const unsigned char *in = source + size_t(axis.first[y] + k) * pitch;
             AccumulateRow(sum, in, w[k], pitch);
         }
-        unsigned char *out = destination + size_t(y) * pitch;
+        unsigned char *out = destination + size_t(y - first) * pitch;
         size_t n = 0;
 #if defined(__SSE2__)
         // RoundChannel four at a time: add a half, truncate, clamp to 0..255 by
@@ -241,13 +244,76 @@ int VerticalPass(const unsigned char *source, int width, int height, unsigned ch
     AxisWeights axis;
     if (!BuildAxis(height, newHeight, axis)) return 0;
     int ok = OverBothCores(newHeight, int64_t(width) * newHeight * 4, [&](int first, int end) {
-        return VerticalRows(axis, source, width, destination, first, end);
+        return VerticalRows(axis, source, width, destination + size_t(first) * size_t(width) * 4,
+                            first, end);
     });
     FreeAxis(axis);
     return ok;
 }
 
 } // namespace
+
+struct SmoothRowsPlan {
+    int width = 0, height = 0, newWidth = 0, newHeight = 0, rowsAtOnce = 0;
+    bool verticalFirst = false;
+    AxisWeights vertical, horizontal;
+    // Vertical first: the current target rows before their horizontal pass.
+    // Horizontal first: every source row made so far, narrowed to newWidth.
+    unsigned char *middle = nullptr;
+    int middleRows = 0;
+};
+
+SmoothRowsPlan *StartSmoothRows(int width, int height, int newWidth, int newHeight,
+                                int rowsAtOnce) {
+    SmoothRowsPlan *plan = new (std::nothrow) SmoothRowsPlan;
+    if (!plan) return nullptr;
+    plan->width = width, plan->height = height, plan->rowsAtOnce = rowsAtOnce;
+    plan->newWidth = newWidth, plan->newHeight = newHeight;
+    // The order SmoothResize picks, so the sums are the same.
+    plan->verticalFirst = int64_t(newHeight) * width < int64_t(newWidth) * height;
+    size_t between = plan->verticalFirst ? size_t(width) * size_t(rowsAtOnce) * 4
+                                         : size_t(newWidth) * size_t(height) * 4;
+    if (!BuildAxis(height, newHeight, plan->vertical) ||
+        !BuildAxis(width, newWidth, plan->horizontal) ||
+        !(plan->middle = TakePixelMemory(between, false))) {
+        EndSmoothRows(plan);
+        return nullptr;
+    }
+    return plan;
+}
+
+int SmoothSourceRowsNeeded(const SmoothRowsPlan *plan, int end) {
+    int needed = 0;
+    for (int y = 0; y < end; ++y) {
+        int last = plan->vertical.first[y] + plan->vertical.count[y];
+        if (last > needed) needed = last;
+    }
+    return needed;
+}
+
+int MakeSmoothRows(SmoothRowsPlan *plan, const unsigned char *source, int first, int end,
+                   unsigned char *destination) {
+    const int w = plan->width, nw = plan->newWidth;
+    if (plan->verticalFirst)
+        return VerticalRows(plan->vertical, source, w, plan->middle, first, end) &&
+               HorizontalRows(plan->horizontal, plan->middle, w, destination, nw, end - first);
+    int needed = SmoothSourceRowsNeeded(plan, end), made = plan->middleRows;
+    if (needed > made) {
+        if (!HorizontalRows(plan->horizontal, source + size_t(made) * size_t(w) * 4, w,
+                            plan->middle + size_t(made) * size_t(nw) * 4, nw, needed - made))
+            return 0;
+        plan->middleRows = needed;
+    }
+    return VerticalRows(plan->vertical, plan->middle, nw, destination, first, end);
+}
+
+void EndSmoothRows(SmoothRowsPlan *plan) {
+    if (!plan) return;
+    FreeAxis(plan->vertical);
+    FreeAxis(plan->horizontal);
+    GivePixelMemory(plan->middle);
+    delete plan;
+}
 
 double MitchellKernel(double t) {
     double d = std::fabs(t);

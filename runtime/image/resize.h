@@ -9,6 +9,21 @@
 int SmoothResize(const unsigned char *source, int width, int height, unsigned char *destination,
                  int newWidth, int newHeight);
 
+// The smooth resize made a few target rows at a time, for a caller whose source
+// rows arrive in order (a decoder): before target rows [first, end) are made,
+// SmoothSourceRowsNeeded(plan, end) source rows must be in place. Target rows
+// are asked for in order, at most `rowsAtOnce` at a time, and come out as the
+// bytes SmoothResize writes. One thread uses a plan at a time.
+struct SmoothRowsPlan;
+// nullptr when working memory runs out.
+SmoothRowsPlan *StartSmoothRows(int width, int height, int newWidth, int newHeight, int rowsAtOnce);
+int SmoothSourceRowsNeeded(const SmoothRowsPlan *plan, int end);
+// Writes rows [first, end) from `destination` on (pitch newWidth x 4), reading the
+// source from its first row; answers 0 when working memory runs out.
+int MakeSmoothRows(SmoothRowsPlan *plan, const unsigned char *source, int first, int end,
+                   unsigned char *destination);
+void EndSmoothRows(SmoothRowsPlan *plan);
+
 // Nearest pixel in 16.16 fixed point, all four bytes copied. Answers 0 when
 // working memory runs out, 1 otherwise.
 int RawResize(const unsigned char *source, int width, int height, unsigned char *destination,

@@ -109,9 +109,10 @@ class StreamJpeg : public ::testing::Test {
 
     // The file of the whole-image path (load, tone, save, as ConvertOneFile did it)
     // against the stream's, which must have taken the file and finished it.
-    void ExpectIdentical(const String &source, int quality, int shift) {
+    void ExpectIdentical(const String &source, int quality, int shift, int32_t boxWidth = 0,
+                         int32_t boxHeight = 0) {
         int orientation = 0;
-        int64_t image = LoadJpegScaled(source, 0, 0, &orientation);
+        int64_t image = LoadJpegScaled(source, boxWidth, boxHeight, &orientation);
         ASSERT_NE(image, 0);
         EXPECT_EQ(ToneImage(image, shift), 1);
         EXPECT_EQ(SaveJpeg(image, StringFromUtf8(out.path + "whole.jpg"), quality, orientation), 1);
@@ -119,8 +120,9 @@ class StreamJpeg : public ::testing::Test {
         Bytes whole = Take("whole.jpg");
         ConversionOutcome outcome;
         int status = 0;
-        ASSERT_EQ(StreamJpegConversion(source, StringFromUtf8(out.path), {0, 0, quality}, shift, 1,
-                                       0, {}, outcome, &status),
+        ASSERT_EQ(StreamJpegConversion(source, StringFromUtf8(out.path),
+                                       {boxWidth, boxHeight, quality}, shift, 1, 0, {}, outcome,
+                                       &status),
                   1);
         EXPECT_EQ(status, StatusDone);
         Bytes streamed = Take(Utf8Of(FileNamePart(source)));
@@ -156,6 +158,35 @@ TEST_F(StreamJpeg, SameBytesAsWholeImagePath) {
     }
 }
 
+// Into a box: decoded at an eighth-scale and resized, in either order of the
+// passes, or decoded at an eighth that fits exactly and not resized at all.
+TEST_F(StreamJpeg, ScaledIntoTheBoxSameBytesAsWholeImagePath) {
+    struct Case {
+        int w, h, subsampling, orientation;
+        int32_t boxWidth, boxHeight;
+    } cases[] = {
+        {1200, 800, TJSAMP_420, 0, 409, 409},  // 3/8 decode, then the vertical pass first
+        {1000, 750, TJSAMP_422, 0, 512, 512},  // 5/8 decode, the horizontal pass first
+        {640, 480, TJSAMP_444, 0, 320, 2000},  // exactly 4/8: no resize
+        {800, 600, TJSAMP_420, 6, 300, 500},   // upright box turned for the orientation
+        {333, 217, TJSAMP_GRAY, 0, 100, 0},    // width limited only, odd sizes
+        {2000, 90, TJSAMP_420, 0, 64, 64},     // long and thin: a few rows of result
+        {96, 1500, TJSAMP_420, 0, 2000, 1000}, // tall: many source rows per band
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + " into " +
+                     std::to_string(c.boxWidth) + "x" + std::to_string(c.boxHeight));
+        Bytes jpeg = EncodeTestJpeg(Photo(c.w, c.h).data(), c.w, c.h, c.subsampling, 88);
+        ASSERT_FALSE(jpeg.empty());
+        if (c.orientation) jpeg = WithSegment(jpeg, ExifSegment(false, {{0x0112, c.orientation}}));
+        ExpectIdentical(Put("box.jpg", jpeg), 92, 4, c.boxWidth, c.boxHeight);
+    }
+    // Cut short, so the decoder fills in the rest with a warning.
+    Bytes cut = EncodeTestJpeg(Photo(900, 700).data(), 900, 700, TJSAMP_420, 90);
+    cut.resize(cut.size() / 2);
+    ExpectIdentical(Put("cut.jpg", cut), 95, 0, 300, 300);
+}
+
 // Every 8-bit JPEG of the shared test pictures; others (12-bit) are left to the
 // whole-image path, and the stream takes none of them.
 TEST_F(StreamJpeg, SharedTestPicturesSameBytes) {
@@ -182,6 +213,7 @@ TEST_F(StreamJpeg, SharedTestPicturesSameBytes) {
         }
         ExpectIdentical(source, 95, 0);
         ExpectIdentical(source, 80, -7);
+        ExpectIdentical(source, 90, 3, 61, 61); // every eighth-scale picture is resized too
         compared++;
     }
     EXPECT_GE(compared, 10);
@@ -228,17 +260,23 @@ void StopFromOtherThread(void *context, int64_t rows) {
 TEST_F(StreamJpeg, StopAfterFirstBandCancelsAndLeavesNoFile) {
     String source =
         Put("stop.jpg", EncodeTestJpeg(Photo(400, 400).data(), 400, 400, TJSAMP_420, 90));
-    int64_t bands = 0;
-    BandObserver observer{StopFromOtherThread, &bands};
-    ConversionOutcome outcome;
-    int status = 0;
-    ASSERT_EQ(StreamJpegConversion(source, StringFromUtf8(out.path), {}, 0, 1, 0, {}, outcome,
-                                   &status, &observer),
-              1);
-    EXPECT_EQ(status, StatusCancelled);
-    EXPECT_EQ(bands, 1); // no band after the stop
-    EXPECT_EQ(outcome.FailedStage, StageNone);
-    EXPECT_EQ(out.FileCount(), 0); // no output and no draft
+    // At full size, and resized into a box (the decoding thread is stopped too).
+    for (int32_t box : {0, 140}) {
+        SCOPED_TRACE(box);
+        ClearStopRequest();
+        int64_t bands = 0;
+        BandObserver observer{StopFromOtherThread, &bands};
+        ConversionOutcome outcome;
+        int status = 0;
+        ASSERT_EQ(StreamJpegConversion(source, StringFromUtf8(out.path), {box, box, 95}, 0, 1, 0,
+                                       {}, outcome, &status, &observer),
+                  1);
+        EXPECT_EQ(status, StatusCancelled);
+        EXPECT_EQ(bands, 1); // no band after the stop
+        EXPECT_EQ(outcome.FailedStage, StageNone);
+        EXPECT_EQ(outcome.Pixels, box ? 140 * 140 : 400 * 400);
+        EXPECT_EQ(out.FileCount(), 0); // no output and no draft
+    }
 }
 
 TEST_F(StreamJpeg, StopFromSinkAfterDecodingCancels) {
@@ -282,7 +320,7 @@ TEST_F(StreamJpeg, FailureAfterWarningAtTheEndSameAsWholeImagePath) {
 }
 
 // A file the whole-image loader refuses is declined untouched, so ConvertOneFile
-// treats it exactly as before; a picture that must be scaled is declined too.
+// treats it exactly as before, whether it was to be resized or not.
 TEST_F(StreamJpeg, DeclinesWhatTheWholeImagePathDecides) {
     Bytes jpeg = EncodeTestJpeg(Photo(300, 200).data(), 300, 200, TJSAMP_420, 90);
     Bytes broken = jpeg;
@@ -302,7 +340,8 @@ TEST_F(StreamJpeg, DeclinesWhatTheWholeImagePathDecides) {
         const char *name;
         const Bytes &bytes;
         int32_t box;
-    } files[] = {{"broken.jpg", broken, 0}, {"scans.jpg", progressive, 0}, {"big.jpg", jpeg, 299}};
+    } files[] = {
+        {"broken.jpg", broken, 0}, {"scans.jpg", progressive, 0}, {"scans.jpg", progressive, 100}};
     for (const auto &f : files)
         EXPECT_EQ(StreamJpegConversion(Put(f.name, f.bytes), StringFromUtf8(out.path),
                                        {f.box, f.box, 95}, 0, 1, 0, recorder.Sink(), outcome,

@@ -109,6 +109,39 @@ TEST(Resize, SmoothMatchesTheFormulaExactly) {
     }
 }
 
+// Row by row as a decoder would feed it: each band is made from a source in which
+// only the rows SmoothSourceRowsNeeded asked for are there (the rest is poison),
+// and the bands together are the bytes of the whole resize.
+TEST(Resize, RowsByBandsMatchTheWholeResize) {
+    for (auto [w, h, nw, nh, band] :
+         {std::array{13, 9, 5, 4, 1}, std::array{13, 9, 20, 17, 3}, std::array{9, 13, 4, 13, 2},
+          std::array{40, 3, 7, 6, 32}, std::array{3, 40, 6, 7, 4}, std::array{1, 1, 3, 2, 1},
+          std::array{2250, 1500, 2048, 1365, 32}, std::array{500, 1875, 410, 1536, 32}}) {
+        Pixels source = Noise(w, h, unsigned(w * 7 + h));
+        Pixels whole(size_t(nw) * nh * 4);
+        ASSERT_EQ(SmoothResize(source.data(), w, h, whole.data(), nw, nh), 1);
+        SmoothRowsPlan *plan = StartSmoothRows(w, h, nw, nh, band);
+        ASSERT_NE(plan, nullptr);
+        Pixels arrived(source.size(), 0xA5), rows(size_t(nw) * nh * 4);
+        int needed = 0;
+        for (int first = 0; first < nh; first += band) {
+            int end = std::min(nh, first + band), now = SmoothSourceRowsNeeded(plan, end);
+            ASSERT_GE(now, needed);
+            ASSERT_LE(now, h);
+            std::copy(source.begin() + ptrdiff_t(needed) * w * 4,
+                      source.begin() + ptrdiff_t(now) * w * 4,
+                      arrived.begin() + ptrdiff_t(needed) * w * 4);
+            needed = now;
+            ASSERT_EQ(MakeSmoothRows(plan, arrived.data(), first, end,
+                                     rows.data() + size_t(first) * nw * 4),
+                      1);
+        }
+        EndSmoothRows(plan);
+        EXPECT_EQ(needed, h);
+        EXPECT_TRUE(rows == whole) << w << "x" << h << " -> " << nw << "x" << nh;
+    }
+}
+
 TEST(Resize, SmoothOvershootIsClamped) {
     // A hard black/white edge enlarged: the cubic rings, results stay in 0..255
     // and the far sides keep their values.
