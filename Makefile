@@ -17,15 +17,16 @@ test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 # The whole suite under AddressSanitizer + UndefinedBehaviorSanitizer, then the
-# threaded suites (the worker, the toolkit's posting, threads, PNG pieces, the JPEG stream, the
-# batch command's jobs) under ThreadSanitizer. Each in a build folder of its own.
+# threaded suites (the worker, the toolkit's posting, threads, PNG pieces, the JPEG and PNG
+# streams, the batch command's jobs) under ThreadSanitizer. Each in a build folder of its own.
 SANITIZE_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=0 \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/leaks.supp:print_suppressions=0
 TSAN_ENV = TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/sanitize/threads.supp
 THREADED_TESTS = conversion_test worker_state_test event_queue_test threads_test \
-	save_png_test tone_image_test jpeg_handles_test batch_test resize_test stream_jpeg_test
-THREADED_SUITES = ^(Conversion|WorkerState|EventQueue|Threads|ThreadStorage|SavePngTest|ToneImage|JpegHandles|Batch|Resize|StreamJpeg)\.
+	save_png_test tone_image_test jpeg_handles_test batch_test resize_test stream_jpeg_test \
+	stream_png_test
+THREADED_SUITES = ^(Conversion|WorkerState|EventQueue|Threads|ThreadStorage|SavePngTest|ToneImage|JpegHandles|Batch|Resize|StreamJpeg|StreamPng)\.
 
 sanitize: deps
 	cmake -S . -B $(BUILD)-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTINTWELL_SANITIZE=address

@@ -4,6 +4,7 @@
 #include "convert/save_png.h"
 #include "convert/stop_flag.h"
 #include "convert/stream_jpeg.h"
+#include "convert/stream_png.h"
 #include "convert/tone_image.h"
 #include "runtime/base/paths.h"
 #include "runtime/image/images.h"
@@ -33,12 +34,14 @@ int ConvertOneFile(const String &path, const String &outputFolder,
     ConversionOutcome &result = outcome ? *outcome : local;
     result = ConversionOutcome{};
     ReportStatus(sink, StatusLoading, ordinal, data);
-    // A JPEG streams through decoder, resize and encoder a band at a time, to the
-    // same file; every other file (and a JPEG the stream declines) is converted
-    // whole.
+    // A JPEG streams through decoder, resize and encoder a band at a time, and a
+    // large PNG at its own size through decoder and compression, to the same
+    // file; every other file (and one a stream declines) is converted whole.
     int streamed = StatusError;
     if (StreamJpegConversion(path, outputFolder, settings, shift, ordinal, data, sink, result,
-                             &streamed)) {
+                             &streamed) ||
+        StreamPngConversion(path, outputFolder, settings, shift, ordinal, data, sink, result,
+                            &streamed)) {
         ReportStatus(sink, streamed, ordinal, data);
         return streamed;
     }

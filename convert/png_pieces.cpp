@@ -25,6 +25,7 @@ constexpr int64_t PiecesAhead = 4;
 // the stream's end for the last piece).
 bool CompressPiece(const PngRows &rows, int64_t firstRow, int64_t endRow, bool last,
                    PngPiece *piece) {
+    if (rows.rowsReady && !rows.rowsReady(rows.readyContext, endRow)) return false;
     size_t rowLength = size_t(rows.width) * 4 + 1;
     std::unique_ptr<unsigned char[]> row(new (std::nothrow) unsigned char[rowLength]);
     if (!row) return false;

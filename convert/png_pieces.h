@@ -22,6 +22,12 @@ struct PngRows {
     int64_t pitch = 0;
     int64_t width = 0, height = 0;
     bool bgra = false; // B, G, R, A in memory; else R, G, B, A
+    // Rows still arriving (a decoder filling them in order): when set, asked
+    // before a piece is compressed whether the rows before `end` are there. It
+    // waits for them, and answers false when they will never come (the piece then
+    // fails). Called from both compressing threads.
+    bool (*rowsReady)(void *context, int64_t end) = nullptr;
+    void *readyContext = nullptr;
 };
 
 // Filtered bytes a piece holds at least (whole rows).

@@ -145,6 +145,15 @@ int64_t StreamPieces(const PngRows &rows, int64_t pieceRows, int64_t file) {
     return EndIdat(file, idat.crc, idat.total);
 }
 
+} // namespace
+
+int64_t WritePngPieces(int64_t file, const PngRows &rows) {
+    if (!WritePngHead(file, rows.width, rows.height)) return 0;
+    return StreamPieces(rows, PngPieceRows(rows.width, rows.height), file);
+}
+
+namespace {
+
 // The whole PNG of the current drawing output into the open `file`. Answers the
 // IDAT length, 0 on failure or stop.
 int64_t StreamCurrentTarget(int64_t file) {
@@ -159,10 +168,7 @@ int64_t StreamCurrentTarget(int64_t file) {
         pitch = -pitch;
     }
     int64_t pieceRows = PngPieceRows(width, height);
-    if (pieceRows) {
-        if (!WritePngHead(file, width, height)) return 0;
-        return StreamPieces({rowStart, pitch, width, height, bgra}, pieceRows, file);
-    }
+    if (pieceRows) return WritePngPieces(file, {rowStart, pitch, width, height, bgra});
     // A picture of one piece is one ordinary stream, row by row.
     size_t rowLength = size_t(width) * 4 + 1;
     std::unique_ptr<unsigned char[]> row(new (std::nothrow) unsigned char[rowLength]);

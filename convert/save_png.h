@@ -6,6 +6,7 @@
 // Conversion worker (or any one thread on its own image).
 #pragma once
 
+#include "convert/png_pieces.h"
 #include "runtime/base/string_scratch.h"
 
 #include <cstdint>
@@ -19,3 +20,8 @@ int SavePng(int64_t image, const String &path);
 // success, or 1 when the image's layout went to the runtime's PNG encoder; 0 on
 // failure or stop, and then no file is left.
 int64_t WritePngRgba(int64_t image, const String &path);
+
+// The PNG of a picture of more than one piece (PngPieceRows nonzero) into the
+// open `file`, as SavePng writes it: head, the pieces' stream, end. Answers the
+// compressed image data's length, 0 on failure or stop.
+int64_t WritePngPieces(int64_t file, const PngRows &rows);

@@ -1,0 +1,332 @@
+#include "convert/stream_png.h"
+
+#include "convert/convert_file.h"
+#include "convert/output_name.h"
+#include "convert/save_png.h"
+#include "convert/stop_flag.h"
+#include "convert/tone_image.h"
+#include "runtime/base/base_runtime.h"
+#include "runtime/base/dates.h"
+#include "runtime/base/paths.h"
+#include "runtime/base/text.h"
+#include "runtime/image/image_runtime.h"
+#include "runtime/image/images.h"
+#include "tests/support/temp_folder.h"
+#include "tone/colour_table.h"
+#include "tone/load_source.h"
+#include "tone/luma_tables.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <png.h>
+#include <string>
+#include <sys/resource.h>
+#include <vector>
+#include <zlib.h>
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+int64_t FixedClock() {
+    return CurrentDate(2026, 12, 9, 10, 0, 0);
+}
+
+// What a made PNG holds besides its pixels.
+struct PngMaking {
+    int colour = PNG_COLOR_TYPE_RGB_ALPHA;
+    int depth = 8;
+    int interlace = PNG_INTERLACE_NONE;
+    double gamma = 0; // a gAMA chunk when nonzero
+    bool srgb = false, text = false, transparentColour = false;
+};
+
+void AppendBytes(png_structp png, png_bytep data, size_t length) {
+    auto *out = static_cast<Bytes *>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+void FlushNothing(png_structp) {}
+
+// A w x h picture with gradients, edges, grain and every alpha, written by
+// libpng (its own filters and compression), the IDAT in 8 KiB chunks.
+Bytes MakePng(int w, int h, const PngMaking &m) {
+    int channels = m.colour == PNG_COLOR_TYPE_RGB_ALPHA ? 4
+                   : m.colour == PNG_COLOR_TYPE_RGB     ? 3
+                                                        : 1;
+    int bytesPer = m.depth / 8;
+    Bytes pixels(size_t(w) * h * channels * bytesPer);
+    uint32_t seed = 11;
+    for (size_t i = 0; i < pixels.size(); i++) {
+        seed = seed * 1664525u + 1013904223u;
+        size_t p = i / (size_t(channels) * bytesPer);
+        int x = int(p % size_t(w)), y = int(p / size_t(w));
+        pixels[i] =
+            (unsigned char)((x * 3 + y + int(i % 7) * 40 + (x / 29 % 2) * 90) + (seed >> 29));
+    }
+    Bytes out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return {};
+    }
+    png_set_write_fn(png, &out, AppendBytes, FlushNothing);
+    png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), m.depth, m.colour, m.interlace,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (m.gamma != 0) png_set_gAMA(png, info, m.gamma);
+    if (m.srgb) png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
+    if (m.text) {
+        png_text text{};
+        text.compression = PNG_TEXT_COMPRESSION_NONE;
+        text.key = const_cast<char *>("Comment");
+        text.text = const_cast<char *>("made for a test");
+        png_set_text(png, info, &text, 1);
+    }
+    if (m.transparentColour) {
+        png_color_16 colour{};
+        colour.red = 3, colour.green = 40, colour.blue = 90;
+        png_set_tRNS(png, info, nullptr, 0, &colour);
+    }
+    png_write_info(png, info);
+    int passes = png_set_interlace_handling(png);
+    size_t pitch = size_t(w) * channels * bytesPer;
+    for (int pass = 0; pass < passes; pass++)
+        for (int y = 0; y < h; y++) png_write_row(png, pixels.data() + size_t(y) * pitch);
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+// Where the chunk of this type starts (its length field), 0 when there is none.
+size_t ChunkAt(const Bytes &png, const char *type) {
+    for (size_t at = 8; at + 12 <= png.size();) {
+        size_t length = size_t(png[at]) << 24 | size_t(png[at + 1]) << 16 |
+                        size_t(png[at + 2]) << 8 | png[at + 3];
+        if (std::memcmp(png.data() + at + 4, type, 4) == 0) return at;
+        at += 12 + length;
+    }
+    return 0;
+}
+
+struct Recorder {
+    std::vector<int> statuses;
+    int64_t thumbnail = 0;
+    bool stopAtThumbnail = false;
+    static int Report(void *context, int status, int64_t, int64_t data) {
+        auto *self = static_cast<Recorder *>(context);
+        self->statuses.push_back(status);
+        if (status != StatusThumbnail) return 1;
+        if (self->thumbnail) ReleaseImage(self->thumbnail);
+        self->thumbnail = data;
+        if (self->stopAtThumbnail) RequestStop();
+        return 1;
+    }
+    StatusSink Sink() { return {Report, this, 1}; }
+    ~Recorder() {
+        if (thumbnail) ReleaseImage(thumbnail);
+    }
+};
+
+class StreamPng : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        StartBaseRuntime();
+        StartImageRuntime();
+        BuildLumaTables();
+        auto stop = [](int r, int g, int b) { return 0xFF000000u | b << 16 | g << 8 | r; };
+        GradientStop stops[StopCount] = {stop(10, 30, 70),    0, 0, stop(210, 80, 50), 0, 0, 0,
+                                         stop(240, 250, 200), 0};
+        BuildColourTable(stops);
+    }
+    void SetUp() override {
+        SaveClock = FixedClock;
+        ClearStopRequest();
+        ASSERT_FALSE(in.path.empty());
+        ASSERT_FALSE(out.path.empty());
+    }
+    void TearDown() override { ClearStopRequest(); }
+
+    String Put(const std::string &name, const Bytes &bytes) {
+        std::ofstream(in.path + name, std::ios::binary)
+            .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+        return StringFromUtf8(in.path + name);
+    }
+    Bytes Take(const std::string &name) {
+        Bytes bytes = out.Read(name);
+        std::filesystem::remove(out.path + name);
+        return bytes;
+    }
+    int Stream(const String &source, int shift, int *status, const StatusSink &sink = {},
+               ConversionSettings settings = {}) {
+        ConversionOutcome outcome;
+        return StreamPngConversion(source, StringFromUtf8(out.path), settings, shift, 1, 0, sink,
+                                   outcome, status);
+    }
+
+    // The whole-image path's file (the platform reader, ToneImage, SavePng)
+    // against the stream's, which must have taken the file.
+    void ExpectIdentical(const String &source, int shift) {
+        int64_t image = LoadImageViaPlatform(source, 0, 0);
+        ASSERT_NE(image, 0);
+        EXPECT_EQ(ToneImage(image, shift), 1);
+        EXPECT_EQ(SavePng(image, StringFromUtf8(out.path + "whole.png")), 1);
+        ReleaseImage(image);
+        Bytes whole = Take("whole.png");
+        int status = 0;
+        ASSERT_EQ(Stream(source, shift, &status), 1);
+        EXPECT_EQ(status, StatusDone);
+        Bytes streamed = Take(Utf8Of(FileNamePart(source)));
+        EXPECT_GT(whole.size(), 1000u);
+        EXPECT_TRUE(whole == streamed) << "sizes " << whole.size() << " / " << streamed.size();
+        EXPECT_EQ(out.FileCount(), 0);
+    }
+
+    TempFolder in{"tintwell-streampng-in"}, out{"tintwell-streampng-out"};
+};
+
+// RGBA and RGB, with the ancillary chunks photographs carry, odd sizes, shifts.
+TEST_F(StreamPng, SameBytesAsWholeImagePath) {
+    struct Case {
+        int w, h, shift;
+        PngMaking making;
+    } cases[] = {
+        {900, 700, 0, {}},
+        {641, 517, 9, {PNG_COLOR_TYPE_RGB}},
+        {700, 600, -20, {PNG_COLOR_TYPE_RGB_ALPHA, 8, PNG_INTERLACE_NONE, 0.45455, true, true}},
+        {600, 900, 3, {PNG_COLOR_TYPE_RGB, 8, PNG_INTERLACE_NONE, 1.0, false, true}},
+        {4000, 70, 0, {}}, // a few long rows per piece
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
+        ExpectIdentical(Put("case.png", MakePng(c.w, c.h, c.making)), c.shift);
+    }
+}
+
+// What the stream declines goes to the whole-image path untouched: formats Qt
+// converts on reading, one-piece pictures, pictures to shrink, and files libpng
+// complains about or cannot read to the end.
+TEST_F(StreamPng, DeclinesWhatItDoesNotReadAsStored) {
+    PngMaking interlaced, sixteen, grey, keyed;
+    interlaced.interlace = PNG_INTERLACE_ADAM7;
+    sixteen.depth = 16;
+    grey.colour = PNG_COLOR_TYPE_GRAY;
+    keyed.colour = PNG_COLOR_TYPE_RGB, keyed.transparentColour = true;
+    Bytes good = MakePng(800, 600, {});
+    // A damaged ancillary chunk (libpng warns and skips it), a damaged and a cut
+    // image data chunk.
+    Bytes text = MakePng(800, 600, {PNG_COLOR_TYPE_RGB_ALPHA, 8, 0, 0, false, true});
+    text[ChunkAt(text, "tEXt") + 9] ^= 0x20;
+    Bytes flipped = good;
+    flipped[ChunkAt(good, "IDAT") + 5000] ^= 0x10;
+    Bytes cut(good.begin(), good.begin() + long(good.size() / 2));
+    struct {
+        const char *name;
+        Bytes bytes;
+        int32_t box;
+    } files[] = {
+        {"interlaced.png", MakePng(800, 600, interlaced), 0},
+        {"sixteen.png", MakePng(800, 600, sixteen), 0},
+        {"grey.png", MakePng(1500, 1000, grey), 0},
+        {"keyed.png", MakePng(800, 600, keyed), 0},
+        {"small.png", MakePng(400, 300, {}), 0},
+        {"shrink.png", good, 799},
+        {"text.png", text, 0},
+        {"flipped.png", flipped, 0},
+        {"cut.png", cut, 0},
+        {"notpng.png", Bytes(5000, 'x'), 0},
+    };
+    Recorder recorder;
+    for (const auto &f : files) {
+        SCOPED_TRACE(f.name);
+        ASSERT_GT(f.bytes.size(), 100u);
+        int status = -1;
+        EXPECT_EQ(Stream(Put(f.name, f.bytes), 0, &status, recorder.Sink(), {f.box, f.box, 95}), 0);
+        EXPECT_EQ(status, -1);
+        EXPECT_EQ(out.FileCount(), 0);
+    }
+    EXPECT_TRUE(recorder.statuses.empty());
+    // The damaged ancillary chunk does not stop the whole-image path.
+    EXPECT_EQ(ConvertOneFile(Put("text.png", text), StringFromUtf8(out.path), {}, 0, 1, 0, {}),
+              StatusDone);
+}
+
+// Through ConvertOneFile: the statuses of the whole-image path, its thumbnail,
+// a stop at the thumbnail and a stop before the first band.
+TEST_F(StreamPng, StatusesThumbnailAndStops) {
+    String source = Put("photo.png", MakePng(700, 500, {}));
+    int64_t image = LoadImageViaPlatform(source, 0, 0);
+    ASSERT_EQ(ToneImage(image, 5), 1);
+    ThumbnailRect r = ThumbnailCrop(700, 500);
+    int64_t crop = CropImage(image, -1, r.x, r.y, r.width, r.height);
+    ReleaseImage(image);
+    ASSERT_NE(crop, 0);
+
+    Recorder recorder;
+    ConversionOutcome outcome;
+    EXPECT_EQ(
+        ConvertOneFile(source, StringFromUtf8(out.path), {}, 5, 1, 0, recorder.Sink(), &outcome),
+        StatusDone);
+    EXPECT_EQ(recorder.statuses,
+              (std::vector<int>{StatusLoading, StatusThumbnail, StatusSaving, StatusDone}));
+    EXPECT_EQ(outcome.Pixels, 700 * 500);
+    EXPECT_EQ(Utf8Of(outcome.Output), out.path + "photo.png");
+    ASSERT_NE(recorder.thumbnail, 0);
+    const unsigned char *a = LookupImage(recorder.thumbnail)->pixels;
+    const unsigned char *b = LookupImage(crop)->pixels;
+    EXPECT_EQ(Bytes(a, a + 256 * 96 * 4), Bytes(b, b + 256 * 96 * 4));
+    ReleaseImage(crop);
+    Take("photo.png");
+
+    Recorder stopping;
+    stopping.stopAtThumbnail = true;
+    EXPECT_EQ(ConvertOneFile(source, StringFromUtf8(out.path), {}, 0, 1, 0, stopping.Sink()),
+              StatusCancelled);
+    EXPECT_EQ(stopping.statuses,
+              (std::vector<int>{StatusLoading, StatusThumbnail, StatusCancelled}));
+    EXPECT_EQ(out.FileCount(), 0); // no output and no draft
+
+    RequestStop();
+    int status = 0;
+    EXPECT_EQ(Stream(source, 0, &status), 1);
+    EXPECT_EQ(status, StatusCancelled);
+    EXPECT_EQ(out.FileCount(), 0);
+}
+
+// A write that fails part way (a file size limit): the whole-image path's
+// outcome, and no file.
+TEST_F(StreamPng, WriteFailureSameOutcomeAsWholeImagePath) {
+    String source = Put("big.png", MakePng(800, 800, {}));
+    int64_t image = LoadImageViaPlatform(source, 0, 0);
+    ASSERT_EQ(ToneImage(image, 0), 1);
+    struct rlimit old;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 200000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    errno = 0;
+    int whole = SavePng(image, StringFromUtf8(out.path + "big.png"));
+    int wholeErrno = errno;
+    Recorder recorder;
+    ConversionOutcome outcome;
+    int status =
+        ConvertOneFile(source, StringFromUtf8(out.path), {}, 0, 1, 0, recorder.Sink(), &outcome);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    ReleaseImage(image);
+    EXPECT_EQ(whole, 0);
+    EXPECT_EQ(status, StatusError);
+    EXPECT_EQ(recorder.statuses,
+              (std::vector<int>{StatusLoading, StatusThumbnail, StatusSaving, StatusError}));
+    EXPECT_EQ(outcome.FailedStage, StageSave);
+    EXPECT_EQ(outcome.SaveError, wholeErrno);
+    EXPECT_NE(outcome.SaveError, 0);
+    EXPECT_EQ(out.FileCount(), 0);
+}
+
+} // namespace
