@@ -24,7 +24,8 @@ int64_t LoadJpegScaled(const String &path, int64_t maxWidth, int64_t maxHeight,
 
 // How LoadJpegScaled brings a w x h JPEG (as stored, with the box already turned
 // for its orientation) into the box: decoded at scale/8 as decodedWidth x
-// decodedHeight, then resized to width x height where those differ.
+// decodedHeight, then resized to width x height where those differ. The scale is
+// the one TurboJPEG picks for that decoded size.
 struct JpegScalePlan {
     int scale;
     int64_t decodedWidth, decodedHeight, width, height;

@@ -199,6 +199,15 @@ PlatformPicture *ReadPlatformPicture(const String &path) {
     return picture;
 }
 
+bool PlatformReadsAsPng(const String &path) {
+    QString name = QString::fromUtf16(path.data(), qsizetype(path.size()));
+    QByteArray suffix = QFileInfo(name).suffix().toLower().toLatin1();
+    // Formats the installed plug-ins know by name: a reader for such a suffix is
+    // used whatever the file holds.
+    static const QList<QByteArray> known = QImageReader::supportedImageFormats();
+    return suffix.isEmpty() || suffix == "png" || !known.contains(suffix);
+}
+
 int64_t PlatformPictureWidth(const PlatformPicture *picture) {
     return picture->size.width();
 }

@@ -172,6 +172,7 @@ TEST_F(StreamJpeg, ScaledIntoTheBoxSameBytesAsWholeImagePath) {
         {333, 217, TJSAMP_GRAY, 0, 100, 0},    // width limited only, odd sizes
         {2000, 90, TJSAMP_420, 0, 64, 64},     // long and thin: a few rows of result
         {96, 1500, TJSAMP_420, 0, 2000, 1000}, // tall: many source rows per band
+        {5, 5, TJSAMP_420, 0, 4, 4},           // 7/8 and 8/8 both decode 5 x 5
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + " into " +
@@ -317,6 +318,8 @@ TEST_F(StreamJpeg, FailureAfterWarningAtTheEndSameAsWholeImagePath) {
     ASSERT_GT(scan, 0u);
     jpeg.insert(jpeg.begin() + long(scan + (jpeg.size() - scan) / 2), frame.begin(), frame.end());
     ExpectIdentical(Put("frame.jpg", jpeg), 95, 0);
+    // Resized: the decoding thread meets the failure after the last row.
+    ExpectIdentical(Put("frame.jpg", jpeg), 95, 0, 150, 150);
 }
 
 // A file the whole-image loader refuses is declined untouched, so ConvertOneFile

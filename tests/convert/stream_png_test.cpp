@@ -239,6 +239,7 @@ TEST_F(StreamPng, DeclinesWhatItDoesNotReadAsStored) {
         {"flipped.png", flipped, 0},
         {"cut.png", cut, 0},
         {"notpng.png", Bytes(5000, 'x'), 0},
+        {"named.jpg", good, 0}, // the platform reader takes its name's format
     };
     Recorder recorder;
     for (const auto &f : files) {
@@ -250,9 +251,16 @@ TEST_F(StreamPng, DeclinesWhatItDoesNotReadAsStored) {
         EXPECT_EQ(out.FileCount(), 0);
     }
     EXPECT_TRUE(recorder.statuses.empty());
-    // The damaged ancillary chunk does not stop the whole-image path.
+    // The whole-image path takes the damaged ancillary chunk, refuses the name.
     EXPECT_EQ(ConvertOneFile(Put("text.png", text), StringFromUtf8(out.path), {}, 0, 1, 0, {}),
               StatusDone);
+    EXPECT_EQ(ConvertOneFile(Put("named.jpg", good), StringFromUtf8(out.path), {}, 0, 1, 0, {}),
+              StatusError);
+    // Any name the plug-ins do not know, or none, is read by its content.
+    int status = 0;
+    EXPECT_EQ(Stream(Put("photo.data", good), 0, &status), 1);
+    EXPECT_EQ(Stream(Put("photo", good), 0, &status), 1);
+    EXPECT_EQ(status, StatusDone);
 }
 
 // Through ConvertOneFile: the statuses of the whole-image path, its thumbnail,
@@ -280,7 +288,11 @@ TEST_F(StreamPng, StatusesThumbnailAndStops) {
     const unsigned char *b = LookupImage(crop)->pixels;
     EXPECT_EQ(Bytes(a, a + 256 * 96 * 4), Bytes(b, b + 256 * 96 * 4));
     ReleaseImage(crop);
-    Take("photo.png");
+    Bytes converted = Take("photo.png");
+    // ...and it was the stream's.
+    int status = 0;
+    ASSERT_EQ(Stream(source, 5, &status), 1);
+    EXPECT_TRUE(Take("photo.png") == converted);
 
     Recorder stopping;
     stopping.stopAtThumbnail = true;
@@ -291,7 +303,6 @@ TEST_F(StreamPng, StatusesThumbnailAndStops) {
     EXPECT_EQ(out.FileCount(), 0); // no output and no draft
 
     RequestStop();
-    int status = 0;
     EXPECT_EQ(Stream(source, 0, &status), 1);
     EXPECT_EQ(status, StatusCancelled);
     EXPECT_EQ(out.FileCount(), 0);
@@ -314,18 +325,20 @@ TEST_F(StreamPng, WriteFailureSameOutcomeAsWholeImagePath) {
     int wholeErrno = errno;
     Recorder recorder;
     ConversionOutcome outcome;
-    int status =
-        ConvertOneFile(source, StringFromUtf8(out.path), {}, 0, 1, 0, recorder.Sink(), &outcome);
+    int status = 0;
+    int taken = StreamPngConversion(source, StringFromUtf8(out.path), {}, 0, 1, 0, recorder.Sink(),
+                                    outcome, &status);
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     ReleaseImage(image);
     EXPECT_EQ(whole, 0);
+    EXPECT_EQ(taken, 1);
     EXPECT_EQ(status, StatusError);
-    EXPECT_EQ(recorder.statuses,
-              (std::vector<int>{StatusLoading, StatusThumbnail, StatusSaving, StatusError}));
+    EXPECT_EQ(recorder.statuses, (std::vector<int>{StatusThumbnail, StatusSaving}));
     EXPECT_EQ(outcome.FailedStage, StageSave);
     EXPECT_EQ(outcome.SaveError, wholeErrno);
     EXPECT_NE(outcome.SaveError, 0);
+    EXPECT_EQ(Utf8Of(outcome.Output), out.path + "big.png");
     EXPECT_EQ(out.FileCount(), 0);
 }
 
