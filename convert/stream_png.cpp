@@ -17,15 +17,12 @@
 #include <cerrno>
 #include <condition_variable>
 #include <csetjmp>
-#include <cstring>
 #include <mutex>
 #include <png.h>
 #include <system_error>
 #include <thread>
 
 namespace {
-
-const unsigned char PngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
 // libpng's errors jump back to the call that failed; a warning only marks the
 // file, which then is not for this path. Nothing is printed.
@@ -161,8 +158,7 @@ int StreamPngConversion(const String &path, const String &outputFolder,
     Reader reader;
     reader.file = OpenBinFileForReading(-1, path);
     unsigned char head[8];
-    if (!reader.file || ReadBytes(reader.file, head, 8) != 8 ||
-        std::memcmp(head, PngSignature, 8) != 0)
+    if (!reader.file || ReadBytes(reader.file, head, 8) != 8 || png_sig_cmp(head, 0, 8) != 0)
         return 0;
     reader.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &reader, JumpOnError, MarkWarning);
     if (!reader.png || !(reader.info = png_create_info_struct(reader.png))) return 0;

@@ -7,6 +7,7 @@
 #include "runtime/image/draw_target.h"
 #include "runtime/image/image_runtime.h"
 #include "runtime/image/images.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/temp_folder.h"
 #include "tone/jpeg_handles.h"
 #include "tone/load_jpeg.h"
@@ -151,15 +152,10 @@ TEST_F(SaveJpegTest, FailuresLeaveNoFile) {
     EXPECT_EQ(folder.FileCount(), 0);
 
     // A file-size limit makes the writes fail part way, as a full disk would.
-    struct rlimit old;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old;
-    small.rlim_cur = 1000;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    FileSizeLimit limit(1000);
+    ASSERT_TRUE(limit.set);
     int result = SaveJpeg(image, folder.In("full.jpg"), 100, 6);
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    limit.Lift();
     EXPECT_EQ(result, 0);
     EXPECT_FALSE(std::filesystem::exists(folder.path + "full.jpg"));
     EXPECT_EQ(folder.FileCount(), 0);

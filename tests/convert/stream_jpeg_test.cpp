@@ -11,7 +11,8 @@
 #include "runtime/base/text.h"
 #include "runtime/image/image_runtime.h"
 #include "runtime/image/images.h"
-#include "tests/support/temp_folder.h"
+#include "tests/support/file_size_limit.h"
+#include "tests/support/stream_conversion.h"
 #include "tests/support/test_jpeg.h"
 #include "tone/colour_table.h"
 #include "tone/jpeg_handles.h"
@@ -33,10 +34,6 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-int64_t FixedClock() {
-    return CurrentDate(2026, 12, 9, 10, 0, 0);
-}
-
 // A photograph-like w x h picture: gradients, texture, hard edges and grain.
 Bytes Photo(int w, int h) {
     Bytes rgb(size_t(w) * h * 3);
@@ -57,25 +54,7 @@ Bytes ReadPath(const std::string &path) {
     return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
-struct Recorder {
-    std::vector<int> statuses;
-    int64_t thumbnail = 0;
-    bool stopAtThumbnail = false;
-    static int Report(void *context, int status, int64_t, int64_t data) {
-        auto *self = static_cast<Recorder *>(context);
-        self->statuses.push_back(status);
-        if (status != StatusThumbnail) return 1;
-        self->thumbnail = data;
-        if (self->stopAtThumbnail) RequestStop();
-        return 1;
-    }
-    StatusSink Sink() { return {Report, this, 1}; }
-    ~Recorder() {
-        if (thumbnail) ReleaseImage(thumbnail);
-    }
-};
-
-class StreamJpeg : public ::testing::Test {
+class StreamJpeg : public StreamConversionTest {
   protected:
     static void SetUpTestSuite() {
         StartBaseRuntime();
@@ -87,26 +66,6 @@ class StreamJpeg : public ::testing::Test {
                                          stop(250, 240, 180), 0};
         BuildColourTable(stops);
     }
-    void SetUp() override {
-        SaveClock = FixedClock;
-        ClearStopRequest();
-        ASSERT_FALSE(in.path.empty());
-        ASSERT_FALSE(out.path.empty());
-    }
-    void TearDown() override { ClearStopRequest(); }
-
-    String Put(const std::string &name, const Bytes &jpeg) {
-        std::ofstream(in.path + name, std::ios::binary)
-            .write(reinterpret_cast<const char *>(jpeg.data()), std::streamsize(jpeg.size()));
-        return StringFromUtf8(in.path + name);
-    }
-    // Reads and removes a file of the output folder.
-    Bytes Take(const std::string &name) {
-        Bytes bytes = out.Read(name);
-        std::filesystem::remove(out.path + name);
-        return bytes;
-    }
-
     // The file of the whole-image path (load, tone, save, as ConvertOneFile did it)
     // against the stream's, which must have taken the file and finished it.
     void ExpectIdentical(const String &source, int quality, int shift, int32_t boxWidth = 0,
@@ -130,8 +89,6 @@ class StreamJpeg : public ::testing::Test {
         EXPECT_TRUE(whole == streamed) << "sizes " << whole.size() << " / " << streamed.size();
         EXPECT_EQ(out.FileCount(), 0);
     }
-
-    TempFolder in{"tintwell-stream-in"}, out{"tintwell-stream-out"};
 };
 
 TEST_F(StreamJpeg, SameBytesAsWholeImagePath) {
@@ -230,7 +187,7 @@ TEST_F(StreamJpeg, ThumbnailEqualsCropOfWholeImage) {
     int64_t crop = CropImage(image, -1, r.x, r.y, r.width, r.height);
     ASSERT_NE(crop, 0);
 
-    Recorder recorder;
+    StatusRecorder recorder;
     ConversionOutcome outcome;
     int status =
         ConvertOneFile(source, StringFromUtf8(out.path), {}, 9, 4, 0, recorder.Sink(), &outcome);
@@ -283,7 +240,7 @@ TEST_F(StreamJpeg, StopAfterFirstBandCancelsAndLeavesNoFile) {
 TEST_F(StreamJpeg, StopFromSinkAfterDecodingCancels) {
     String source =
         Put("late.jpg", EncodeTestJpeg(Photo(300, 200).data(), 300, 200, TJSAMP_444, 90));
-    Recorder recorder;
+    StatusRecorder recorder;
     recorder.stopAtThumbnail = true;
     EXPECT_EQ(ConvertOneFile(source, StringFromUtf8(out.path), {}, 0, 1, 0, recorder.Sink()),
               StatusCancelled);
@@ -331,7 +288,7 @@ TEST_F(StreamJpeg, DeclinesWhatTheWholeImagePathDecides) {
     ConversionOutcome outcome;
     outcome.Pixels = -5;
     int status = 0;
-    Recorder recorder;
+    StatusRecorder recorder;
     // A progressive file whose third scan header is damaged: the decoder fails
     // while it takes in the scans, before the first row.
     Bytes progressive =
@@ -370,21 +327,16 @@ TEST_F(StreamJpeg, WriteFailureSameOutcomeAsWholeImagePath) {
         Put("full.jpg", EncodeTestJpeg(Photo(500, 400).data(), 500, 400, TJSAMP_420, 90));
     int64_t image = LoadJpegScaled(source, 0, 0);
     ASSERT_EQ(ToneImage(image, 0), 1);
-    struct rlimit old;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old;
-    small.rlim_cur = 20000;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    FileSizeLimit limit(20000);
+    ASSERT_TRUE(limit.set);
     errno = 0;
     int whole = SaveJpeg(image, StringFromUtf8(out.path + "full.jpg"), 95, 0);
     int wholeErrno = errno;
-    Recorder recorder;
+    StatusRecorder recorder;
     ConversionOutcome outcome;
     int status =
         ConvertOneFile(source, StringFromUtf8(out.path), {}, 0, 1, 0, recorder.Sink(), &outcome);
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    limit.Lift();
     ReleaseImage(image);
     EXPECT_EQ(whole, 0);
     EXPECT_EQ(status, StatusError);

@@ -11,7 +11,8 @@
 #include "runtime/base/text.h"
 #include "runtime/image/image_runtime.h"
 #include "runtime/image/images.h"
-#include "tests/support/temp_folder.h"
+#include "tests/support/file_size_limit.h"
+#include "tests/support/stream_conversion.h"
 #include "tone/colour_table.h"
 #include "tone/load_source.h"
 #include "tone/luma_tables.h"
@@ -31,10 +32,6 @@
 namespace {
 
 using Bytes = std::vector<unsigned char>;
-
-int64_t FixedClock() {
-    return CurrentDate(2026, 12, 9, 10, 0, 0);
-}
 
 // What a made PNG holds besides its pixels.
 struct PngMaking {
@@ -113,26 +110,7 @@ size_t ChunkAt(const Bytes &png, const char *type) {
     return 0;
 }
 
-struct Recorder {
-    std::vector<int> statuses;
-    int64_t thumbnail = 0;
-    bool stopAtThumbnail = false;
-    static int Report(void *context, int status, int64_t, int64_t data) {
-        auto *self = static_cast<Recorder *>(context);
-        self->statuses.push_back(status);
-        if (status != StatusThumbnail) return 1;
-        if (self->thumbnail) ReleaseImage(self->thumbnail);
-        self->thumbnail = data;
-        if (self->stopAtThumbnail) RequestStop();
-        return 1;
-    }
-    StatusSink Sink() { return {Report, this, 1}; }
-    ~Recorder() {
-        if (thumbnail) ReleaseImage(thumbnail);
-    }
-};
-
-class StreamPng : public ::testing::Test {
+class StreamPng : public StreamConversionTest {
   protected:
     static void SetUpTestSuite() {
         StartBaseRuntime();
@@ -142,24 +120,6 @@ class StreamPng : public ::testing::Test {
         GradientStop stops[StopCount] = {stop(10, 30, 70),    0, 0, stop(210, 80, 50), 0, 0, 0,
                                          stop(240, 250, 200), 0};
         BuildColourTable(stops);
-    }
-    void SetUp() override {
-        SaveClock = FixedClock;
-        ClearStopRequest();
-        ASSERT_FALSE(in.path.empty());
-        ASSERT_FALSE(out.path.empty());
-    }
-    void TearDown() override { ClearStopRequest(); }
-
-    String Put(const std::string &name, const Bytes &bytes) {
-        std::ofstream(in.path + name, std::ios::binary)
-            .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
-        return StringFromUtf8(in.path + name);
-    }
-    Bytes Take(const std::string &name) {
-        Bytes bytes = out.Read(name);
-        std::filesystem::remove(out.path + name);
-        return bytes;
     }
     int Stream(const String &source, int shift, int *status, const StatusSink &sink = {},
                ConversionSettings settings = {}) {
@@ -185,8 +145,6 @@ class StreamPng : public ::testing::Test {
         EXPECT_TRUE(whole == streamed) << "sizes " << whole.size() << " / " << streamed.size();
         EXPECT_EQ(out.FileCount(), 0);
     }
-
-    TempFolder in{"tintwell-streampng-in"}, out{"tintwell-streampng-out"};
 };
 
 // RGBA and RGB, with the ancillary chunks photographs carry, odd sizes, shifts.
@@ -241,7 +199,7 @@ TEST_F(StreamPng, DeclinesWhatItDoesNotReadAsStored) {
         {"notpng.png", Bytes(5000, 'x'), 0},
         {"named.jpg", good, 0}, // the platform reader takes its name's format
     };
-    Recorder recorder;
+    StatusRecorder recorder;
     for (const auto &f : files) {
         SCOPED_TRACE(f.name);
         ASSERT_GT(f.bytes.size(), 100u);
@@ -274,7 +232,7 @@ TEST_F(StreamPng, StatusesThumbnailAndStops) {
     ReleaseImage(image);
     ASSERT_NE(crop, 0);
 
-    Recorder recorder;
+    StatusRecorder recorder;
     ConversionOutcome outcome;
     EXPECT_EQ(
         ConvertOneFile(source, StringFromUtf8(out.path), {}, 5, 1, 0, recorder.Sink(), &outcome),
@@ -294,7 +252,7 @@ TEST_F(StreamPng, StatusesThumbnailAndStops) {
     ASSERT_EQ(Stream(source, 5, &status), 1);
     EXPECT_TRUE(Take("photo.png") == converted);
 
-    Recorder stopping;
+    StatusRecorder stopping;
     stopping.stopAtThumbnail = true;
     EXPECT_EQ(ConvertOneFile(source, StringFromUtf8(out.path), {}, 0, 1, 0, stopping.Sink()),
               StatusCancelled);
@@ -314,22 +272,17 @@ TEST_F(StreamPng, WriteFailureSameOutcomeAsWholeImagePath) {
     String source = Put("big.png", MakePng(800, 800, {}));
     int64_t image = LoadImageViaPlatform(source, 0, 0);
     ASSERT_EQ(ToneImage(image, 0), 1);
-    struct rlimit old;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old;
-    small.rlim_cur = 200000;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    FileSizeLimit limit(200000);
+    ASSERT_TRUE(limit.set);
     errno = 0;
     int whole = SavePng(image, StringFromUtf8(out.path + "big.png"));
     int wholeErrno = errno;
-    Recorder recorder;
+    StatusRecorder recorder;
     ConversionOutcome outcome;
     int status = 0;
     int taken = StreamPngConversion(source, StringFromUtf8(out.path), {}, 0, 1, 0, recorder.Sink(),
                                     outcome, &status);
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    limit.Lift();
     ReleaseImage(image);
     EXPECT_EQ(whole, 0);
     EXPECT_EQ(taken, 1);
