@@ -11,6 +11,7 @@
 #include "runtime/base/string_scratch.h"
 
 #include <cstdint>
+#include <string>
 
 struct ConversionSettings {
     int32_t MaxWidth = 0; // below 1: no limit
@@ -34,6 +35,7 @@ struct ConversionOutcome {
     int SaveError = 0;  // errno right after a failed save, 0 if none was set
     int64_t Pixels = 0; // width x height of the picture as loaded
     String Output;      // the path handed to the saver (before its naming rules)
+    std::string Reason; // why loading failed, when the loader could tell (else empty)
 };
 
 // Converts `path` into `outputFolder` (ending in "/") with the tone shift `shift`.

@@ -1,0 +1,49 @@
+#include "runtime/base/memory_budget.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+constexpr int64_t MinimumDefaultLimit = int64_t(1) << 30;
+
+std::atomic<int64_t> &Share() {
+    static std::atomic<int64_t> share{DefaultMemoryLimit()};
+    return share;
+}
+
+} // namespace
+
+int64_t DefaultMemoryLimit() {
+    long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGE_SIZE);
+    int64_t physical = pages > 0 && pageSize > 0 ? int64_t(pages) * int64_t(pageSize) : 0;
+    return std::max(physical / 4, MinimumDefaultLimit);
+}
+
+void SetMemoryLimit(int64_t limit, int jobs) {
+    Share().store(std::max<int64_t>(limit, 1) / std::max(jobs, 1));
+}
+
+int64_t PictureMemoryShare() {
+    return Share().load();
+}
+
+bool FitsMemoryShare(int64_t bytes, std::string *reason) {
+    if (bytes <= PictureMemoryShare()) return true;
+    if (reason) *reason = "needs about " + MemoryText(bytes) + ", over the limit";
+    return false;
+}
+
+std::string MemoryText(int64_t bytes) {
+    char text[32];
+    double value = double(bytes);
+    if (bytes >= int64_t(1) << 30)
+        std::snprintf(text, sizeof text, "%.1f GB", value / double(int64_t(1) << 30));
+    else if (bytes >= int64_t(1) << 20)
+        std::snprintf(text, sizeof text, "%.0f MB", value / double(int64_t(1) << 20));
+    else
+        std::snprintf(text, sizeof text, "%.0f KB", value / 1024.0);
+    return text;
+}
