@@ -190,7 +190,7 @@ std::string BatchLine(int status, const String &name, const String &path,
     } else if (outcome.FailedStage == StageTone) {
         reason = "could not be toned (out of memory)";
     } else {
-        reason = LoadFailureReason(path);
+        reason = outcome.Reason.empty() ? LoadFailureReason(path) : outcome.Reason;
     }
     return "[Error]  " + shown + "  " + reason;
 }

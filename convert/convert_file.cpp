@@ -6,6 +6,7 @@
 #include "convert/stream_jpeg.h"
 #include "convert/stream_png.h"
 #include "convert/tone_image.h"
+#include "runtime/base/failure_reason.h"
 #include "runtime/base/paths.h"
 #include "runtime/image/images.h"
 #include "tone/load_jpeg.h"
@@ -34,6 +35,7 @@ int ConvertOneFile(const String &path, const String &outputFolder,
     ConversionOutcome &result = outcome ? *outcome : local;
     result = ConversionOutcome{};
     ReportStatus(sink, StatusLoading, ordinal, data);
+    TakeFailureReason(); // nothing of an earlier file may stick to this one
     // A JPEG streams through decoder, resize and encoder a band at a time, and a
     // large PNG at its own size through decoder and compression, to the same
     // file; every other file (and one a stream declines) is converted whole.
@@ -49,13 +51,16 @@ int ConvertOneFile(const String &path, const String &outputFolder,
     int orientation = 0;
     bool fromJpeg = true;
     int64_t image = LoadJpegScaled(path, settings.MaxWidth, settings.MaxHeight, &orientation);
-    if (!image) {
+    if (!image && !FailureReasonGiven()) {
         fromJpeg = false;
         orientation = 0;
         image = LoadImageViaPlatform(path, settings.MaxWidth, settings.MaxHeight);
     }
     int saved = 0;
-    if (!image) result.FailedStage = StageLoad;
+    if (!image) {
+        result.FailedStage = StageLoad;
+        result.Reason = TakeFailureReason();
+    }
     if (image) {
         result.Pixels = ImagePixelWidth(image) * ImagePixelHeight(image);
         // A picture that could not be toned is not saved as if it were.

@@ -5,11 +5,13 @@
 #include "convert/stop_flag.h"
 #include "convert/tone_image.h"
 #include "runtime/base/bin_file.h"
+#include "runtime/base/memory_budget.h"
 #include "runtime/base/paths.h"
 #include "runtime/image/images.h"
 #include "runtime/image/pixel_layout.h"
 #include "runtime/image/pixel_memory.h"
 #include "runtime/image/resize.h"
+#include "tone/jpeg_check.h"
 #include "tone/jpeg_handles.h"
 #include "tone/load_jpeg.h"
 
@@ -43,6 +45,7 @@ struct JpegErrors {
     jpeg_error_mgr pub;
     jmp_buf jump;
     bool warned;
+    bool lostRows; // the data ended early: rows came out grey (jpeg_check.h)
 };
 
 void JumpOnError(j_common_ptr info) {
@@ -50,7 +53,10 @@ void JumpOnError(j_common_ptr info) {
 }
 
 void MarkWarning(j_common_ptr info, int level) {
-    if (level < 0) reinterpret_cast<JpegErrors *>(info->err)->warned = true;
+    if (level >= 0) return;
+    auto *errors = reinterpret_cast<JpegErrors *>(info->err);
+    errors->warned = true;
+    if (JpegWarningLosesRows(info->err->msg_code)) errors->lostRows = true;
 }
 
 void PrintNothing(j_common_ptr) {}
@@ -61,6 +67,7 @@ jpeg_error_mgr *QuietErrors(JpegErrors &errors) {
     errors.pub.emit_message = MarkWarning;
     errors.pub.output_message = PrintNothing;
     errors.warned = false;
+    errors.lostRows = false;
     return &errors.pub;
 }
 
@@ -176,7 +183,8 @@ struct DecodedRows {
             rows = done;
             changed.notify_all();
         }
-        bool whole = ok && (FinishDecoder(*decoder) || decoder->errors.warned);
+        bool whole =
+            ok && (FinishDecoder(*decoder) || decoder->errors.warned) && !decoder->errors.lostRows;
         std::lock_guard<std::mutex> hold(lock);
         ended = true, decoded = whole;
         changed.notify_all();
@@ -475,6 +483,8 @@ int StreamJpegConversion(const String &path, const String &outputFolder,
     int64_t maxWidth = settings.MaxWidth, maxHeight = settings.MaxHeight;
     if (orientation >= 5 && orientation <= 8) std::swap(maxWidth, maxHeight);
     JpegScalePlan scaling = PlanJpegScale(storedWidth, storedHeight, maxWidth, maxHeight);
+    // A picture over its memory share is refused by the whole-image loader, with the reason.
+    if (!FitsMemoryShare(JpegLoadingBytes(file.get(), size_t(length), scaling))) return 0;
 
     Decoder decoder;
     if (!StartDecoder(decoder, file.get(), length, scaling.scale) ||
@@ -539,9 +549,11 @@ int StreamJpegConversion(const String &path, const String &outputFolder,
     }
     // The loader's rule: a failure at the very end still counts as decoded when
     // a warning came first (every row has been delivered by then).
+    // Rows the data never held are not a picture: the whole-image loader says why.
     bool decoded =
         !stopped && !failed &&
-        (resized ? scaled.decoded.Finished() : FinishDecoder(decoder) || decoder.errors.warned);
+        (resized ? scaled.decoded.Finished() : FinishDecoder(decoder) || decoder.errors.warned) &&
+        !decoder.errors.lostRows;
     queue.Close(!decoded);
     if (!decoded) {
         scaled.Stop();

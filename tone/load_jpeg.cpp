@@ -1,8 +1,11 @@
 #include "tone/load_jpeg.h"
 
 #include "runtime/base/bin_file.h"
+#include "runtime/base/failure_reason.h"
+#include "runtime/base/memory_budget.h"
 #include "runtime/image/draw_target.h"
 #include "runtime/image/images.h"
+#include "tone/jpeg_check.h"
 #include "tone/jpeg_handles.h"
 
 #include <algorithm>
@@ -84,6 +87,15 @@ int64_t DecodeInto(const unsigned char *data, size_t length, int64_t W, int64_t 
     bool decoded = result == 0 || (tjGetErrorCode(JpegDecompressor()) == TJERR_WARNING &&
                                    LastRowDelivered(pixels, pitch, W, H, layout));
     CloseDrawTarget();
+    // Rows the data never held come out grey with no more than a warning, and
+    // a fatal error may follow lost rows: either way the picture is not whole.
+    if (result != 0) {
+        std::string cut = JpegCutShortReason(data, length);
+        if (!cut.empty()) {
+            SetFailureReason(cut);
+            decoded = false;
+        }
+    }
     if (!decoded) {
         ReplaceJpegDecompressor();
         ReleaseImage(image);
@@ -172,6 +184,11 @@ int64_t LoadJpegScaled(const String &path, int64_t maxWidth, int64_t maxHeight, 
     if (w <= 0 || h <= 0) return 0;
 
     JpegScalePlan plan = PlanJpegScale(w, h, maxWidth, maxHeight);
+    std::string overLimit;
+    if (!FitsMemoryShare(JpegLoadingBytes(data.get(), size_t(length), plan), &overLimit)) {
+        SetFailureReason(overLimit);
+        return 0;
+    }
     int64_t image = DecodeInto(data.get(), size_t(length), plan.decodedWidth, plan.decodedHeight);
     data.reset(); // the file's bytes are not needed for the resize
     if (!image) return 0;
@@ -183,6 +200,18 @@ int64_t LoadJpegScaled(const String &path, int64_t maxWidth, int64_t maxHeight, 
         return 0;
     }
     return image;
+}
+
+int64_t JpegLoadingBytes(const unsigned char *data, size_t length, const JpegScalePlan &plan) {
+    int64_t decoded = plan.decodedWidth * plan.decodedHeight * 4;
+    int64_t resized = 0;
+    if (plan.width != plan.decodedWidth || plan.height != plan.decodedHeight) {
+        // The result and the larger of the two one-direction passes between.
+        int64_t between =
+            std::max(plan.width * plan.decodedHeight, plan.decodedWidth * plan.height);
+        resized = (plan.width * plan.height + between) * 4;
+    }
+    return int64_t(length) + JpegCoefficientBytes(data, length) + decoded + resized;
 }
 
 JpegScalePlan PlanJpegScale(int64_t w, int64_t h, int64_t maxWidth, int64_t maxHeight) {

@@ -17,7 +17,9 @@
 
 // An image (automatic number) of the picture as stored, scaled into the box, or
 // 0 when the file is not a JPEG TurboJPEG can read (the caller then tries the
-// platform reader). On success *orientation (when given) receives the low 8 bits
+// platform reader). A JPEG that is refused for good (its data ends before its
+// last row, or decoding it would take more than its memory share) answers 0
+// with the reason set (failure_reason.h), and no other reader is to try it. On success *orientation (when given) receives the low 8 bits
 // of the EXIF orientation, 0 when the file has none.
 int64_t LoadJpegScaled(const String &path, int64_t maxWidth, int64_t maxHeight,
                        int *orientation = nullptr);
@@ -31,6 +33,12 @@ struct JpegScalePlan {
     int64_t decodedWidth, decodedHeight, width, height;
 };
 JpegScalePlan PlanJpegScale(int64_t w, int64_t h, int64_t maxWidth, int64_t maxHeight);
+
+// The most memory bringing the JPEG in `data` into the box by `plan` holds at
+// once: the file, the decoder's coefficients, the decoded picture and the
+// resize. The loader refuses a file whose count is over the picture's share
+// (memory_budget.h), before decoding it.
+int64_t JpegLoadingBytes(const unsigned char *data, size_t length, const JpegScalePlan &plan);
 
 // The EXIF orientation tag (normally 1..8) of a JPEG held in memory, 0 when the
 // first APP1 segment is not EXIF, carries no orientation, or anything read from

@@ -1,5 +1,7 @@
 #include "tone/load_source.h"
 
+#include "runtime/base/failure_reason.h"
+#include "runtime/base/memory_budget.h"
 #include "runtime/image/draw_target.h"
 #include "runtime/image/images.h"
 #include "runtime/image/path_target.h"
@@ -68,13 +70,15 @@ void PathOrientAboutOrigin(int orientation) {
 
 LoadedImage LoadSourceImage(const String &path, int64_t maxWidth, int64_t maxHeight) {
     LoadedImage loaded;
+    TakeFailureReason(); // nothing of an earlier file may stick to this one
     loaded.image = LoadJpegScaled(path, maxWidth, maxHeight, &loaded.orientation);
     if (loaded.image) {
         loaded.fromJpeg = true;
         return loaded;
     }
     loaded.orientation = 0;
-    loaded.image = LoadImageViaPlatform(path, maxWidth, maxHeight);
+    // A JPEG refused for good (cut short, too large) is not read by another reader.
+    if (!FailureReasonGiven()) loaded.image = LoadImageViaPlatform(path, maxWidth, maxHeight);
     return loaded;
 }
 
@@ -84,12 +88,24 @@ int64_t LoadImageViaPlatform(const String &path, int64_t maxWidth, int64_t maxHe
     int64_t width = PlatformPictureWidth(picture.get());
     int64_t height = PlatformPictureHeight(picture.get());
     if (width < 1 || height < 1) return 0;
+    // Written as PNG, the picture carries no orientation: it is turned upright
+    // here, and the box applies to it upright.
+    int orientation = PlatformPictureOrientation(picture.get());
+    if (orientation >= 5 && orientation <= 8) std::swap(maxWidth, maxHeight);
     double r = FitRatio(width, height, BoxSide(maxWidth), BoxSide(maxHeight));
     bool scaled = r < 1;
     if (scaled) {
         // Halves away from zero; a side that rounds to nothing keeps one pixel.
         width = std::max<int64_t>(1, std::llround(double(width) * r));
         height = std::max<int64_t>(1, std::llround(double(height) * r));
+    }
+    std::string overLimit;
+    int64_t turned = orientation > 1 ? width * height * 4 : 0;
+    if (!FitsMemoryShare(PlatformPictureBytes(picture.get(), width, height) + width * height * 4 +
+                             turned,
+                         &overLimit)) {
+        SetFailureReason(overLimit);
+        return 0;
     }
     int64_t image = NewImage(-1, width, height, 32);
     if (!image) return 0;
@@ -104,11 +120,12 @@ int64_t LoadImageViaPlatform(const String &path, int64_t maxWidth, int64_t maxHe
                        : ReadPlatformPictureInto(picture.get(), TargetPixels(), TargetWidth(),
                                                  TargetHeight(), TargetPitch());
     CloseDrawTarget();
+    picture.reset(); // the decoded copy goes before the turned one is made
     if (!drawn) {
         ReleaseImage(image);
         return 0;
     }
-    return image;
+    return OrientUpright(image, orientation);
 }
 
 int64_t OrientUpright(int64_t image, int orientation) {

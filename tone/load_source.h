@@ -19,12 +19,15 @@ struct LoadedImage {
     bool fromJpeg = false; // true when the JPEG loader read it (saved as JPEG)
 };
 
-// LoadJpegScaled first, then LoadImageViaPlatform (orientation 0).
+// LoadJpegScaled first, then LoadImageViaPlatform (orientation 0), unless the
+// JPEG loader refused the file for good (the reason is then set).
 LoadedImage LoadSourceImage(const String &path, int64_t maxWidth, int64_t maxHeight);
 
 // Any picture the platform reader knows, scaled by FitRatio into the box (each
-// side rounded with halves away from zero, at least 1 pixel), straight alpha.
-// An image (automatic number) or 0.
+// side rounded with halves away from zero, at least 1 pixel), straight alpha,
+// turned upright when the file states an orientation (the box applies to the
+// upright picture). An image (automatic number) or 0; a picture over its memory
+// share answers 0 with the reason set (failure_reason.h).
 int64_t LoadImageViaPlatform(const String &path, int64_t maxWidth, int64_t maxHeight);
 
 // For orientations 2..8 a new image (automatic number) with the picture turned

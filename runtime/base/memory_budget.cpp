@@ -19,7 +19,7 @@ std::atomic<int64_t> &Share() {
 int64_t DefaultMemoryLimit() {
     long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGE_SIZE);
     int64_t physical = pages > 0 && pageSize > 0 ? int64_t(pages) * int64_t(pageSize) : 0;
-    return std::max(physical / 4, MinimumDefaultLimit);
+    return std::max(physical / 2, MinimumDefaultLimit);
 }
 
 void SetMemoryLimit(int64_t limit, int jobs) {
@@ -39,11 +39,11 @@ bool FitsMemoryShare(int64_t bytes, std::string *reason) {
 std::string MemoryText(int64_t bytes) {
     char text[32];
     double value = double(bytes);
-    if (bytes >= int64_t(1) << 30)
-        std::snprintf(text, sizeof text, "%.1f GB", value / double(int64_t(1) << 30));
-    else if (bytes >= int64_t(1) << 20)
-        std::snprintf(text, sizeof text, "%.0f MB", value / double(int64_t(1) << 20));
+    if (value >= 1e9)
+        std::snprintf(text, sizeof text, "%.1f GB", value / 1e9);
+    else if (value >= 1e6)
+        std::snprintf(text, sizeof text, "%.0f MB", value / 1e6);
     else
-        std::snprintf(text, sizeof text, "%.0f KB", value / 1024.0);
+        std::snprintf(text, sizeof text, "%.0f kB", value / 1e3);
     return text;
 }

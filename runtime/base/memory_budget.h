@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
-// The limit of a whole run when none is given: a quarter of physical memory,
-// at least 1 GiB.
+// The limit of a whole run when none is given: half of physical memory, at
+// least 1 GiB.
 int64_t DefaultMemoryLimit();
 // Each job's share of `limit` bytes for `jobs` jobs at once.
 void SetMemoryLimit(int64_t limit, int jobs);
@@ -19,5 +19,5 @@ int64_t PictureMemoryShare();
 // Whether `bytes` fit the share; when they do not, *reason (if given) says so as
 // "needs about 5.4 GB, over the limit".
 bool FitsMemoryShare(int64_t bytes, std::string *reason = nullptr);
-// A byte count as a person reads it: "5.4 GB", "512 MB", "1.0 GB".
+// A byte count as a person reads it, in decimal units: "5.4 GB", "512 MB".
 std::string MemoryText(int64_t bytes);

@@ -1,11 +1,14 @@
 #include "runtime/image/platform_reader.h"
 
+#include "runtime/base/failure_reason.h"
 #include "runtime/base/paths.h"
+#include "runtime/image/cut_short.h"
 #include "runtime/image/images.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageIOHandler>
 #include <QImageReader>
 #include <QPainter>
 #include <QString>
@@ -109,6 +112,15 @@ bool ReadThroughReader(PlatformPicture *picture, QImage *into) {
 bool DecodePicture(PlatformPicture *picture) {
     if (picture->decoded) return !picture->image.isNull();
     picture->decoded = true;
+    // Readers that skip pixels (run-length bitmaps) leave them as the memory
+    // was, and fresh memory may hold an earlier picture: hand the reader a
+    // cleared picture of its own size and format, which it decodes into.
+    QImage::Format format = picture->reader->imageFormat();
+    if (picture->sizeStated && format != QImage::Format_Invalid) {
+        picture->image = QImage(picture->size, format);
+        if (picture->image.isNull()) return false;
+        picture->image.fill(0);
+    }
     if (!ReadThroughReader(picture, &picture->image) || picture->image.isNull()) {
         picture->image = QImage();
         return false;
@@ -153,10 +165,11 @@ PlatformPicture *OpenPlatformPicture(const String &path) {
     // Only regular files are read: a named pipe or a device would block the
     // reader for good. The file is opened without waiting, looked at, and the
     // same descriptor is then read, so nothing can be swapped in between.
-    QString name = QString::fromUtf16(path.data(), qsizetype(path.size()));
-    QByteArray native = QFile::encodeName(name);
-    int descriptor = OpenRegularFileForReading(native.toStdString());
+    std::string native;
+    if (!NativePath(path, &native)) return nullptr;
+    int descriptor = OpenRegularFileForReading(native);
     if (descriptor < 0) return nullptr;
+    QString name = QString::fromUtf16(path.data(), qsizetype(path.size()));
     if (!PngChunksFitTheFile(descriptor)) {
         close(descriptor);
         return nullptr;
@@ -180,6 +193,14 @@ PlatformPicture *OpenPlatformPicture(const String &path) {
     // before the reader allocates (and fills) what its head claims.
     if (picture->size.width() > MaxImageSide || picture->size.height() > MaxImageSide)
         return nullptr;
+    // Bitmaps whose data ends early are read by Qt all the same, the missing
+    // rows made up: such a file is refused, with the reason.
+    std::string cut =
+        CutShortReason(picture->file.handle(), picture->size.width(), picture->size.height());
+    if (!cut.empty()) {
+        SetFailureReason(cut);
+        return nullptr;
+    }
     // A reader that cannot tell the size from the head decodes at once.
     picture->sizeStated = picture->size.isValid() && !picture->size.isEmpty();
     if (!picture->sizeStated) {
@@ -213,6 +234,39 @@ int64_t PlatformPictureWidth(const PlatformPicture *picture) {
 }
 int64_t PlatformPictureHeight(const PlatformPicture *picture) {
     return picture->size.height();
+}
+
+int PlatformPictureOrientation(PlatformPicture *picture) {
+    // Qt's names for the EXIF orientations 1..8, in that order.
+    using T = QImageIOHandler::Transformation;
+    static const QImageIOHandler::Transformations orientations[8] = {
+        T::TransformationNone,
+        T::TransformationMirror,
+        T::TransformationRotate180,
+        T::TransformationFlip,
+        T::TransformationFlipAndRotate90,
+        T::TransformationRotate90,
+        T::TransformationMirrorAndRotate90,
+        T::TransformationRotate270};
+    if (!picture->reader) return 0;
+    QImageIOHandler::Transformations stated = picture->reader->transformation();
+    for (int n = 1; n < 8; n++)
+        if (stated == orientations[n]) return n + 1;
+    return 0;
+}
+
+int64_t PlatformPictureBytes(PlatformPicture *picture, int64_t width, int64_t height) {
+    const int64_t W = picture->size.width(), H = picture->size.height();
+    QImage::Format format =
+        picture->decoded ? picture->image.format() : picture->reader->imageFormat();
+    int64_t bits =
+        format == QImage::Format_Invalid ? 64 : QImage::toPixelFormat(format).bitsPerPixel();
+    int64_t decoded = (W * H * bits + 7) / 8;
+    if (W == width && H == height)
+        return SwizzlesInPlace(format) ? 0
+                                       : decoded + W * H * 4; // the picture, then its conversion
+    // The smooth scaler works on 32-bit colour, then the scaled copy.
+    return decoded + (bits == 32 ? 0 : W * H * 4) + width * height * 4;
 }
 
 int ReadPlatformPictureInto(PlatformPicture *picture, unsigned char *pixels, int64_t width,

@@ -2,8 +2,10 @@
 // plug-ins know (PNG, TIFF, WebP, BMP, GIF, ...), for files the program does not
 // decode itself. Qt stays inside platform_reader.cpp.
 //
-// Pictures are read as stored: an EXIF orientation in the file is not applied
-// and not reported. Sizes are pixels of the file, whatever resolution it states.
+// Pictures are read as stored: an orientation in the file is not applied, only
+// reported. Sizes are pixels of the file, whatever resolution it states. A pixel
+// the file leaves unwritten (the skips of a run-length bitmap, say) is zero in
+// the decoder's own format, never what memory held before.
 // Callable from any thread (it touches no window).
 #pragma once
 
@@ -27,6 +29,12 @@ bool PlatformReadsAsPng(const String &path);
 
 int64_t PlatformPictureWidth(const PlatformPicture *picture);
 int64_t PlatformPictureHeight(const PlatformPicture *picture);
+// The orientation the file states (EXIF values 1..8, as a JPEG's or TIFF's
+// orientation tag), 0 when it states none.
+int PlatformPictureOrientation(PlatformPicture *picture);
+// The most memory the reader takes to decode the picture and bring it to
+// width x height, besides the caller's own R, G, B, A memory of that size.
+int64_t PlatformPictureBytes(PlatformPicture *picture, int64_t width, int64_t height);
 
 // The picture at its own size (width x height must be it) into 4-byte R, G, B, A
 // memory (`pitch` bytes per row, top row first) with every stored colour and

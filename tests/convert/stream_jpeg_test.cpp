@@ -7,6 +7,7 @@
 #include "convert/tone_image.h"
 #include "runtime/base/base_runtime.h"
 #include "runtime/base/dates.h"
+#include "runtime/base/failure_reason.h"
 #include "runtime/base/paths.h"
 #include "runtime/base/text.h"
 #include "runtime/image/image_runtime.h"
@@ -139,10 +140,6 @@ TEST_F(StreamJpeg, ScaledIntoTheBoxSameBytesAsWholeImagePath) {
         if (c.orientation) jpeg = WithSegment(jpeg, ExifSegment(false, {{0x0112, c.orientation}}));
         ExpectIdentical(Put("box.jpg", jpeg), 92, 4, c.boxWidth, c.boxHeight);
     }
-    // Cut short, so the decoder fills in the rest with a warning.
-    Bytes cut = EncodeTestJpeg(Photo(900, 700).data(), 900, 700, TJSAMP_420, 90);
-    cut.resize(cut.size() / 2);
-    ExpectIdentical(Put("cut.jpg", cut), 95, 0, 300, 300);
 }
 
 // Every 8-bit JPEG of the shared test pictures; others (12-bit) are left to the
@@ -251,32 +248,11 @@ TEST_F(StreamJpeg, StopFromSinkAfterDecodingCancels) {
 
 // A file cut short decodes with a warning (the rest filled in), like the loader
 // takes it: the same file either way.
-TEST_F(StreamJpeg, TruncatedFileSameAsWholeImagePath) {
-    Bytes jpeg = EncodeTestJpeg(Photo(320, 320).data(), 320, 320, TJSAMP_420, 90);
-    jpeg.resize(jpeg.size() * 2 / 3);
-    ExpectIdentical(Put("cut.jpg", jpeg), 95, 0);
-}
-
 // Where the n-th start-of-scan marker (FF DA) is; entropy data never holds one.
 size_t ScanStart(const Bytes &jpeg, int n) {
     for (size_t i = 2; i + 1 < jpeg.size(); i++)
         if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA && --n == 0) return i;
     return 0;
-}
-
-// A second frame header inside the scan: the decoder warns, fills the rest in,
-// and fails only after the last row, when it reads the markers; the loader takes
-// such a file, and so does the stream.
-TEST_F(StreamJpeg, FailureAfterWarningAtTheEndSameAsWholeImagePath) {
-    Bytes jpeg = EncodeTestJpeg(Photo(200, 200).data(), 200, 200, TJSAMP_420, 90);
-    const Bytes frame = {0xFF, 0xC0, 0x00, 0x0B, 0x08, 0x00, 0x10,
-                         0x00, 0x10, 0x01, 0x01, 0x11, 0x00};
-    size_t scan = ScanStart(jpeg, 1);
-    ASSERT_GT(scan, 0u);
-    jpeg.insert(jpeg.begin() + long(scan + (jpeg.size() - scan) / 2), frame.begin(), frame.end());
-    ExpectIdentical(Put("frame.jpg", jpeg), 95, 0);
-    // Resized: the decoding thread meets the failure after the last row.
-    ExpectIdentical(Put("frame.jpg", jpeg), 95, 0, 150, 150);
 }
 
 // A file the whole-image loader refuses is declined untouched, so ConvertOneFile
@@ -296,25 +272,45 @@ TEST_F(StreamJpeg, DeclinesWhatTheWholeImagePathDecides) {
     size_t third = ScanStart(progressive, 3);
     ASSERT_GT(third, 0u);
     progressive[third + 4 + 1 + 2 * progressive[third + 4]] = 70; // first coefficient past 63
+    // Data that ends early, and a second frame header in the middle of the scan:
+    // the decoder fills the rest of the rows with grey and only warns, but the
+    // picture is not whole. The loader says why; the stream, resized or not, declines.
+    Bytes cut = EncodeTestJpeg(Photo(900, 700).data(), 900, 700, TJSAMP_420, 90);
+    cut.resize(cut.size() / 2);
+    Bytes frame = EncodeTestJpeg(Photo(200, 200).data(), 200, 200, TJSAMP_420, 90);
+    const Bytes header = {0xFF, 0xC0, 0x00, 0x0B, 0x08, 0x00, 0x10,
+                          0x00, 0x10, 0x01, 0x01, 0x11, 0x00};
+    size_t scan = ScanStart(frame, 1);
+    ASSERT_GT(scan, 0u);
+    frame.insert(frame.begin() + long(scan + (frame.size() - scan) / 2), header.begin(),
+                 header.end());
     struct {
         const char *name;
         const Bytes &bytes;
         int32_t box;
-    } files[] = {
-        {"broken.jpg", broken, 0}, {"scans.jpg", progressive, 0}, {"scans.jpg", progressive, 100}};
-    for (const auto &f : files)
+        const char *reason; // the loader's, when it refuses for good
+    } files[] = {{"broken.jpg", broken, 0, ""},
+                 {"scans.jpg", progressive, 0, ""},
+                 {"scans.jpg", progressive, 100, ""},
+                 {"cut.jpg", cut, 0, "cut short after row 336 of 700"},
+                 {"cut.jpg", cut, 300, "cut short after row 336 of 700"},
+                 {"frame.jpg", frame, 0, "cut short after row 96 of 200"},
+                 {"frame.jpg", frame, 150, "cut short after row 96 of 200"}};
+    for (const auto &f : files) {
+        SCOPED_TRACE(std::string(f.name) + " box " + std::to_string(f.box));
         EXPECT_EQ(StreamJpegConversion(Put(f.name, f.bytes), StringFromUtf8(out.path),
                                        {f.box, f.box, 95}, 0, 1, 0, recorder.Sink(), outcome,
                                        &status),
                   0);
+        EXPECT_EQ(LoadJpegScaled(Put(f.name, f.bytes), f.box, f.box), 0);
+        EXPECT_EQ(TakeFailureReason(), f.reason);
+    }
     // TurboJPEG's encoder follows this variable, the stream does not: declined.
     setenv("TJ_OPTIMIZE", "1", 1);
     EXPECT_EQ(StreamJpegConversion(Put("fine.jpg", jpeg), StringFromUtf8(out.path), {}, 0, 1, 0,
                                    recorder.Sink(), outcome, &status),
               0);
     unsetenv("TJ_OPTIMIZE");
-    EXPECT_EQ(LoadJpegScaled(Put("broken.jpg", broken), 0, 0), 0);
-    EXPECT_EQ(LoadJpegScaled(Put("scans.jpg", progressive), 0, 0), 0);
     EXPECT_EQ(outcome.Pixels, -5);
     EXPECT_TRUE(recorder.statuses.empty());
     EXPECT_EQ(out.FileCount(), 0);

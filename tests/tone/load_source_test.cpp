@@ -212,8 +212,9 @@ TEST_F(LoadSourceTest, PngSuiteAgreesWithTheRuntimeDecoder) {
     }
 }
 
-TEST_F(LoadSourceTest, PlatformReaderIgnoresExifOrientation) {
-    // A 64 x 32 JPEG marked "turn 90 degrees" read by the platform: as stored.
+TEST_F(LoadSourceTest, PlatformReaderTurnsPicturesUpright) {
+    // A 64 x 32 JPEG marked "turn 90 degrees" read by the platform (which writes
+    // no orientation into its PNG): upright, with the box applied upright.
     std::vector<unsigned char> rgb(64 * 32 * 3, 150);
     std::vector<unsigned char> jpeg = EncodeTestJpeg(rgb.data(), 64, 32, TJSAMP_444, 90);
     ASSERT_FALSE(jpeg.empty());
@@ -225,11 +226,13 @@ TEST_F(LoadSourceTest, PlatformReaderIgnoresExifOrientation) {
     out.write((const char *)exif, 36);
     out.write((const char *)jpeg.data() + 2, std::streamsize(jpeg.size() - 2));
     out.close();
-    int64_t image = LoadImageViaPlatform(folder.In("turned.jpg"), 0, 0);
-    ASSERT_NE(image, 0);
-    EXPECT_EQ(ImagePixelWidth(image), 64);
-    EXPECT_EQ(ImagePixelHeight(image), 32);
-    ReleaseImage(image);
+    for (int box : {0, 16}) {
+        int64_t image = LoadImageViaPlatform(folder.In("turned.jpg"), box, 100);
+        ASSERT_NE(image, 0);
+        EXPECT_EQ(ImagePixelWidth(image), box ? 16 : 32);
+        EXPECT_EQ(ImagePixelHeight(image), box ? 32 : 64);
+        ReleaseImage(image);
+    }
 }
 
 TEST_F(LoadSourceTest, PicturesAboveQtsDefaultAllocationLimitLoad) {

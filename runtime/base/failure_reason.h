@@ -1,0 +1,14 @@
+// Why the last file operation of this thread failed, in words for a person
+// ("cut short after row 12 of 480", "needs about 5.4 GB, over the limit"). A
+// reader sets it where it meets the failure; whoever reports the failure takes
+// it, so nobody has to reopen the file later to guess. Per thread.
+#pragma once
+
+#include <string>
+
+void SetFailureReason(std::string reason);
+// Whether a reason waits to be taken: the file was recognised and definitely
+// refused, so no other reader is to try it.
+bool FailureReasonGiven();
+// The reason, cleared; empty when none was set.
+std::string TakeFailureReason();

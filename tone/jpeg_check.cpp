@@ -1,0 +1,117 @@
+#include "tone/jpeg_check.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include <jerror.h>
+
+namespace {
+
+struct CheckErrors {
+    jpeg_error_mgr pub;
+    jmp_buf jump;
+    bool lost = false;
+    int64_t lostAtRow = 0; // output rows delivered when rows were first lost
+};
+
+void JumpBack(j_common_ptr info) {
+    std::longjmp(reinterpret_cast<CheckErrors *>(info->err)->jump, 1);
+}
+
+void NoteWarning(j_common_ptr info, int level) {
+    auto *errors = reinterpret_cast<CheckErrors *>(info->err);
+    if (level >= 0 || errors->lost || !JpegWarningLosesRows(info->err->msg_code)) return;
+    errors->lost = true;
+    errors->lostAtRow = reinterpret_cast<j_decompress_ptr>(info)->output_scanline;
+}
+
+void PrintNothing(j_common_ptr) {}
+
+struct Checker {
+    jpeg_decompress_struct info{};
+    CheckErrors errors;
+    Checker() {
+        info.err = jpeg_std_error(&errors.pub);
+        errors.pub.error_exit = JumpBack;
+        errors.pub.emit_message = NoteWarning;
+        errors.pub.output_message = PrintNothing;
+        jpeg_create_decompress(&info);
+    }
+    ~Checker() { jpeg_destroy_decompress(&info); }
+};
+
+// The header of `data` into `c`; false when it cannot be read. Kept apart from
+// the callers so that no object with a destructor lives in the frame that
+// setjmp returns to.
+bool ReadHeader(Checker &c, const unsigned char *data, size_t length) {
+    if (setjmp(c.errors.jump)) return false;
+    jpeg_mem_src(&c.info, data, (unsigned long)length);
+    return jpeg_read_header(&c.info, TRUE) == JPEG_HEADER_OK;
+}
+
+// Decodes every row at an eighth of the size into `row`, then the end of the
+// file. False on a fatal error (the rows lost are then unknown).
+bool DecodeSmall(Checker &c, JSAMPROW row) {
+    if (setjmp(c.errors.jump)) return false;
+    while (c.info.output_scanline < c.info.output_height)
+        if (jpeg_read_scanlines(&c.info, &row, 1) != 1) return false;
+    jpeg_finish_decompress(&c.info);
+    return true;
+}
+
+bool StartSmall(Checker &c) {
+    if (setjmp(c.errors.jump)) return false;
+    c.info.scale_num = 1;
+    c.info.scale_denom = 8;
+    c.info.dct_method = JDCT_IFAST;
+    c.info.do_fancy_upsampling = FALSE;
+    return jpeg_start_decompress(&c.info) != 0;
+}
+
+} // namespace
+
+bool JpegWarningLosesRows(int code) {
+    return code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER;
+}
+
+int64_t JpegCoefficientBytes(const unsigned char *data, size_t length) {
+    Checker c;
+    if (!ReadHeader(c, data, length) || !jpeg_has_multiple_scans(&c.info)) return 0;
+    int64_t bytes = 0;
+    for (int n = 0; n < c.info.num_components; n++) {
+        const jpeg_component_info &component = c.info.comp_info[n];
+        int64_t across = component.width_in_blocks, down = component.height_in_blocks;
+        // The buffer is kept in whole sampling units.
+        across +=
+            (component.h_samp_factor - across % component.h_samp_factor) % component.h_samp_factor;
+        down +=
+            (component.v_samp_factor - down % component.v_samp_factor) % component.v_samp_factor;
+        bytes += across * down * DCTSIZE2 * int64_t(sizeof(JCOEF));
+    }
+    return bytes;
+}
+
+std::string JpegCutShortReason(const unsigned char *data, size_t length) {
+    Checker c;
+    if (!ReadHeader(c, data, length)) return std::string();
+    const int64_t height = c.info.image_height;
+    std::vector<JSAMPLE> row;
+    if (StartSmall(c)) {
+        row.resize(size_t(c.info.output_width) * size_t(c.info.output_components));
+        DecodeSmall(c, row.data());
+    }
+    // A fatal error with no rows lost before it is some other fault, for the
+    // decoder proper to report.
+    if (!c.errors.lost) return std::string();
+    // Each row at an eighth stands for eight rows of the picture. The decoder
+    // reads a few bytes ahead, so the rows counted are the ones surely whole.
+    int64_t rows = std::min(height, c.errors.lostAtRow * 8);
+    char text[96];
+    std::snprintf(text, sizeof text, "cut short after row %lld of %lld", (long long)rows,
+                  (long long)height);
+    return text;
+}
