@@ -6,6 +6,7 @@
 #include "convert/stop_flag.h"
 #include "convert/tone_image.h"
 #include "runtime/base/bin_file.h"
+#include "runtime/base/memory_budget.h"
 #include "runtime/base/paths.h"
 #include "runtime/image/draw_target.h"
 #include "runtime/image/images.h"
@@ -164,10 +165,11 @@ int StreamPngConversion(const String &path, const String &outputFolder,
     if (!reader.png || !(reader.info = png_create_info_struct(reader.png))) return 0;
     int64_t w = 0, h = 0;
     Picture picture;
-    // Only a picture the loader keeps at its own size, written in pieces.
+    // Only a picture the loader keeps at its own size, written in pieces; one
+    // over its memory share is refused by the whole-image path, with the reason.
     if (!StartReading(reader, &w, &h) ||
         FitRatio(w, h, BoxSide(settings.MaxWidth), BoxSide(settings.MaxHeight)) < 1 ||
-        !PngPieceRows(w, h) || !picture.Make(w, h))
+        !PngPieceRows(w, h) || !FitsMemoryShare(w * h * 4) || !picture.Make(w, h))
         return 0;
 
     String name = ApplyExtensionRule(outputFolder + FileNamePart(path), {u"png"}, u"png");

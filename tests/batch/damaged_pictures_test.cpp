@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <turbojpeg.h>
+#include <zlib.h>
 #include <vector>
 
 namespace {
@@ -80,6 +81,16 @@ Bytes SavedAs(const QImage &image, const char *format) {
     return folder.Read("picture");
 }
 
+// A PNG of `image` whose head declares w x h (its checksum made to match).
+Bytes PngDeclaring(const QImage &image, uint32_t w, uint32_t h) {
+    Bytes png = SavedAs(image, "PNG");
+    for (int i = 0; i < 4; i++)
+        png[16 + i] = (unsigned char)(w >> (24 - 8 * i)), png[20 + i] = (unsigned char)(h >> (24 - 8 * i));
+    uint32_t sum = uint32_t(crc32(0, &png[12], 17));
+    for (int i = 0; i < 4; i++) png[29 + i] = (unsigned char)(sum >> (24 - 8 * i));
+    return png;
+}
+
 std::string LineOf(const std::string &output, const std::string &name) {
     for (const std::string &line : Lines(output))
         if (line.find("  " + name) != std::string::npos) return line;
@@ -118,6 +129,8 @@ TEST(DamagedPictures, EveryFileEndsAsItsBytesAllow) {
          "[Error]  progressive-cut.jpg  cut short after row 0 of 48"},
         {"bomb.jpg", Declaring(progressive, 30000, 30000),
          "[Error]  bomb.jpg  needs about 5.4 GB, over the limit"},
+        {"bomb.png", PngDeclaring(Picture(16, 16, true), 30000, 30000),
+         "[Error]  bomb.png  needs about 4.1 GB, over the limit"},
         {"bitmap-cut.bmp", FirstPart(SavedAs(photo, "BMP"), 0.5),
          "[Error]  bitmap-cut.bmp  cut short after row 239 of 480"},
         {"runs.bmp", RunLengthBmp(40, 6, runs), "[Done]  runs.bmp", "runs_bmp.png", 40, 6},
