@@ -1,5 +1,7 @@
 #include "toolkit_fixture.h"
 
+#include "runtime/base/text.h"
+
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QMimeData>
@@ -128,4 +130,22 @@ TEST(Drops, WindowDropsAndGadgetsThatStoppedTakingDrops) {
     QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, text.get(), Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(Viewport(2), &enter);
     EXPECT_FALSE(enter.isAccepted());
+}
+
+// A name is bytes: one that is not UTF-8 and the name it would show as stay two.
+TEST(Drops, NamesThatAreNotUtf8ArriveByteForByte) {
+    StartTestToolkit();
+    OpenLogWindow();
+    std::string names = "/photos/photo\xFF.jpg\n/photos/photo\xEF\xBF\xBD.jpg\n/photos/a%b #1.jpg";
+    EXPECT_EQ(DeliverFileDrop(0, 2, StringFromUtf8(names), 5, 5), 1);
+    ASSERT_EQ(PollEvent(), EventGadgetDrop);
+    EXPECT_EQ(Utf8Of(DroppedFileList()), names);
+    // As a file manager offers them: escaped bytes, comments, this host named.
+    std::unique_ptr<QMimeData> data(new QMimeData);
+    data->setData("text/uri-list", "file:///photos/photo%FF.jpg\r\n# from a file manager\r\n"
+                                   "file://localhost/photos/photo%EF%BF%BD.jpg\r\n"
+                                   "file:///photos/a%25b%20%231.jpg\r\n");
+    EnterAndDrop(Viewport(2), data.get());
+    ASSERT_EQ(PollEvent(), EventGadgetDrop);
+    EXPECT_EQ(Utf8Of(DroppedFileList()), names);
 }
