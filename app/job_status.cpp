@@ -24,6 +24,12 @@ constexpr int ThumbnailHeight = 96;
 int64_t EntryOrdinal = -1;
 int EntryLine = -1;
 
+// A file's name as the log shows it: bytes that are not UTF-8 and control
+// characters made visible, so one name is one readable line.
+String ShownName(const char *name) {
+    return StringFromUtf8(PrintableUtf8(StringFromUtf8(name)));
+}
+
 int PostStatus(void *, int status, int64_t object, int64_t data) {
     return PostAppEvent(EventJobStatus, status, object, EventJobStatus, data);
 }
@@ -91,7 +97,7 @@ void HandleJobStatus() {
     case StatusLoading:
         EntryOrdinal = object;
         EntryLine = CountGadgetItems(GadgetLog);
-        AddGadgetItem(GadgetLog, EntryLine, StatusPrefix(status) + StringFromUtf8(name));
+        AddGadgetItem(GadgetLog, EntryLine, StatusPrefix(status) + ShownName(name));
         ScrollLogToEnd();
         break;
     case StatusSaving:
@@ -99,7 +105,7 @@ void HandleJobStatus() {
     case StatusError:
     case StatusCancelled:
         if (object == EntryOrdinal && EntryLine >= 0)
-            SetGadgetItemText(GadgetLog, EntryLine, StatusPrefix(status) + StringFromUtf8(name));
+            SetGadgetItemText(GadgetLog, EntryLine, StatusPrefix(status) + ShownName(name));
         if (status != StatusSaving) std::free(name);
         break;
     case StatusRemaining:

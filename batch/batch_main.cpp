@@ -77,6 +77,7 @@ int64_t CountInputs(const BatchOptions &options) {
 } // namespace
 
 int main(int argc, char **argv) {
+    EnsureStandardDescriptors();
     BatchOptions options;
     std::string error;
     if (!ParseBatchArguments(argc, argv, &options, &error)) return UsageError(error);

@@ -4,10 +4,25 @@
 #include "runtime/base/listing.h"
 #include "runtime/base/threads.h"
 
+#include <cerrno>
 #include <climits>
 #include <clocale>
+#include <fcntl.h>
 #include <string>
 #include <unistd.h>
+
+void EnsureStandardDescriptors() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // The lowest free descriptor is this one: those below it are open now.
+        int null = open("/dev/null", O_RDWR);
+        if (null == -1) return; // nothing else could be done
+        if (null != fd) {
+            dup2(null, fd);
+            close(null);
+        }
+    }
+}
 
 void StartBaseRuntime() {
     std::setlocale(LC_ALL, "");

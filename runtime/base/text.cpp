@@ -26,6 +26,18 @@ char32_t CodePointAt(const String &s, size_t i, size_t *width) {
     return u;
 }
 
+// A lone U+DC80..U+DCFF stands for the byte of a name that was not UTF-8.
+bool IsCarriedByte(char32_t u) {
+    return u >= 0xDC80 && u <= 0xDCFF;
+}
+
+// The UTF-8 of one code point as Utf8Of writes it.
+size_t EncodeCodePointOrByte(char32_t c, unsigned char out[4]) {
+    if (!IsCarriedByte(c)) return EncodeUtf8Char(c, out);
+    out[0] = (unsigned char)(c - 0xDC00);
+    return 1;
+}
+
 } // namespace
 
 int64_t TextLength(const String &s) {
@@ -105,7 +117,7 @@ int64_t TextByteLength(const String &s, int format) {
         unsigned char out[4];
         for (size_t i = 0; i < s.size();) {
             size_t width;
-            bytes += int64_t(EncodeUtf8Char(CodePointAt(s, i, &width), out));
+            bytes += int64_t(EncodeCodePointOrByte(CodePointAt(s, i, &width), out));
             i += width;
         }
         return bytes;
@@ -196,9 +208,27 @@ std::string Utf8Of(const String &s) {
     unsigned char out[4];
     for (size_t i = 0; i < s.size();) {
         size_t width;
-        size_t n = EncodeUtf8Char(CodePointAt(s, i, &width), out);
+        size_t n = EncodeCodePointOrByte(CodePointAt(s, i, &width), out);
         utf8.append(reinterpret_cast<const char *>(out), n);
         i += width;
+    }
+    return utf8;
+}
+
+std::string PrintableUtf8(const String &s) {
+    std::string utf8;
+    utf8.reserve(s.size());
+    unsigned char out[4];
+    for (size_t i = 0; i < s.size();) {
+        size_t width;
+        char32_t c = CodePointAt(s, i, &width);
+        i += width;
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+            utf8 += '?';
+            continue;
+        }
+        // EncodeUtf8Char shows every unpaired surrogate, a carried byte too, as U+FFFD.
+        utf8.append(reinterpret_cast<const char *>(out), EncodeUtf8Char(c, out));
     }
     return utf8;
 }
@@ -208,8 +238,16 @@ String StringFromUtf8(std::string_view utf8) {
     const auto *bytes = reinterpret_cast<const unsigned char *>(utf8.data());
     for (size_t i = 0; i < utf8.size();) {
         char32_t c;
-        i += DecodeUtf8Char(bytes + i, utf8.size() - i, &c);
-        AppendScratchCodePoint(c);
+        size_t n = DecodeUtf8Char(bytes + i, utf8.size() - i, &c);
+        // U+FFFD decoded from its own three bytes (EF BF BD) is a character like
+        // any other; from anything else it marks bytes to carry one by one, all
+        // of them 0x80 or above.
+        if (c == 0xFFFD && !(n == 3 && bytes[i] == 0xEF)) {
+            for (size_t k = 0; k < n; ++k) AppendScratch(char16_t(0xDC00 + bytes[i + k]));
+        } else {
+            AppendScratchCodePoint(c);
+        }
+        i += n;
     }
     return TakeScratchText(mark);
 }

@@ -35,10 +35,20 @@ String PadLeft(const String &s, int64_t length, const String &pad = u" ");
 // Bytes s takes in a text format, without terminator; 0 for an unknown format.
 int64_t TextByteLength(const String &s, int format);
 
-// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+// File names are bytes, not always UTF-8, and must reach the file system as
+// they came. A byte that is not part of a valid UTF-8 sequence is carried as the
+// lone surrogate U+DC00 + byte (U+DC80..U+DCFF), so that
+// Utf8Of(StringFromUtf8(b)) == b for any bytes b.
+//
+// UTF-16 to UTF-8: U+DC80..U+DCFF alone become their byte again; any other
+// unpaired surrogate becomes U+FFFD.
 std::string Utf8Of(const String &s);
-// UTF-8 to UTF-16; every malformed sequence becomes one U+FFFD.
+// UTF-8 to UTF-16; each byte of a malformed sequence becomes U+DC00 + byte.
 String StringFromUtf8(std::string_view utf8);
+// UTF-8 for showing a text (a file name) to a person: a carried byte or an
+// unpaired surrogate shows as U+FFFD, a control character (C0, DEL, C1) as '?',
+// so a name can neither break a line nor steer a terminal.
+std::string PrintableUtf8(const String &s);
 
 // Decodes one character at bytes (at most `available` bytes are looked at and a
 // zero byte is never taken as part of a sequence). Writes the code point (U+FFFD

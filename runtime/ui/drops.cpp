@@ -1,24 +1,52 @@
 // Drag and drop: what a drag offers, the drop record, the accepted types of
 // windows and gadgets, and the drop record accessors of the current event.
 #include "runtime/ui/drops.h"
+#include "runtime/base/text.h"
 #include "runtime/ui/internal.h"
 
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QMimeData>
-#include <QUrl>
 #include <QWidget>
+#include <string>
+#include <unistd.h>
 
 namespace {
 
+const QString UriListType = QStringLiteral("text/uri-list");
+
+// Whether the host of a file URL is this machine.
+bool IsLocalHost(const QByteArray &host) {
+    if (host.isEmpty() || host.compare("localhost", Qt::CaseInsensitive) == 0) return true;
+    char name[256] = {};
+    return gethostname(name, sizeof name - 1) == 0 && host == name;
+}
+
 // Local paths of the dragged URLs joined by LF (no trailing LF); empty when
-// the drag names no local file.
-QString FileList(const QMimeData *data) {
-    if (!data || !data->hasUrls()) return QString();
-    QStringList paths;
-    for (const QUrl &url : data->urls())
-        if (url.isLocalFile()) paths.append(url.toLocalFile());
-    return paths.join(QChar(u'\n'));
+// the drag names no local file. A file name is bytes in any encoding, escaped
+// by "%" in the list; it is decoded here byte for byte, as QUrl::toLocalFile
+// would turn a name that is not UTF-8 into replacement characters.
+String FileList(const QMimeData *data) {
+    if (!data || !data->hasFormat(UriListType)) return String();
+    std::string paths;
+    for (const QByteArray &entry : data->data(UriListType).split('\n')) {
+        QByteArray line = entry.trimmed(); // the list's lines end in CR LF
+        if (line.size() < 5 || line.left(5).compare("file:", Qt::CaseInsensitive) != 0) continue;
+        QByteArray rest = line.mid(5);
+        if (rest.startsWith("//")) {
+            qsizetype slash = rest.indexOf('/', 2);
+            if (slash < 0 || !IsLocalHost(rest.mid(2, slash - 2))) continue;
+            rest = rest.mid(slash);
+        }
+        // A "?" or "#" of the name itself comes escaped; a bare one ends the path.
+        qsizetype end = rest.indexOf('?');
+        if (qsizetype mark = rest.indexOf('#'); mark >= 0 && (end < 0 || mark < end)) end = mark;
+        QByteArray path = QByteArray::fromPercentEncoding(end < 0 ? rest : rest.left(end));
+        if (!path.startsWith('/') || path.contains('\0') || path.contains('\n')) continue;
+        if (!paths.empty()) paths += '\n';
+        paths.append(path.constData(), size_t(path.size()));
+    }
+    return StringFromUtf8(paths);
 }
 
 // The one type a drag is taken as, among those the target accepts. File names
@@ -26,7 +54,7 @@ QString FileList(const QMimeData *data) {
 // and the program acts on the files.
 uint32_t OfferedType(const QMimeData *data, uint32_t accepted) {
     if (!data) return 0;
-    bool files = !FileList(data).isEmpty();
+    bool files = !FileList(data).empty();
     if (files) return (accepted & DropTypeBit(DropTypeFiles)) ? DropTypeFiles : 0;
     if ((accepted & DropTypeBit(DropTypeImage)) && data->hasImage()) return DropTypeImage;
     if ((accepted & DropTypeBit(DropTypeText)) && data->hasText()) return DropTypeText;
@@ -73,7 +101,7 @@ DropRecord *TakeDrop(QDropEvent *event, uint32_t acceptedTypes, QPoint position)
     drop->x = position.x();
     drop->y = position.y();
     if (type == DropTypeFiles)
-        drop->text = FromQString(FileList(data));
+        drop->text = FileList(data);
     else if (type == DropTypeText)
         drop->text = FromQString(data->text());
     else
@@ -149,11 +177,12 @@ int DeliverFileDrop(int64_t window, int64_t gadget, const String &paths, int x, 
         if (!record || !(record->dropTypes & DropTypeBit(DropTypeFiles))) return 0;
         target = record->content;
     }
+    // The list is written from the paths' bytes, as a file manager writes it.
+    QByteArray list;
+    for (const QByteArray &path : QByteArray::fromStdString(Utf8Of(paths)).split('\n'))
+        if (!path.isEmpty()) list += "file://" + path.toPercentEncoding("/") + "\r\n";
     QMimeData data;
-    QList<QUrl> urls;
-    for (const QString &path : ToQString(paths).split(QChar(u'\n'), Qt::SkipEmptyParts))
-        urls.append(QUrl::fromLocalFile(path));
-    data.setUrls(urls);
+    data.setData(UriListType, list);
     // As in a real drag: the drag enters first (Qt sends the drop to the widget
     // that took the drag), and a file manager proposes moving; the answer must
     // still be copy.

@@ -81,8 +81,10 @@ String GetGadgetText(int64_t gadget) {
     switch (record->kind) {
     case GadgetKindButton:
         return FromQString(static_cast<QAbstractButton *>(w)->text());
-    case GadgetKindString:
-        return FromQString(static_cast<QLineEdit *>(w)->text());
+    case GadgetKindString: {
+        QString shown = static_cast<QLineEdit *>(w)->text();
+        return shown == ToQString(record->exactText) ? record->exactText : FromQString(shown);
+    }
     case GadgetKindText:
         return FromQString(static_cast<QLabel *>(w)->text());
     case GadgetKindComboBox:
@@ -111,6 +113,7 @@ void SetGadgetText(int64_t gadget, const String &text) {
         static_cast<QAbstractButton *>(w)->setText(value);
         break;
     case GadgetKindString:
+        record->exactText = text;
         static_cast<QLineEdit *>(w)->setText(value);
         break;
     case GadgetKindText:

@@ -273,6 +273,7 @@ int64_t StringGadget(int64_t gadget, int x, int y, int width, int height, const 
             return edit;
         });
     if (record) {
+        record->exactText = text;
         int64_t number = record->number;
         QObject::connect(static_cast<QLineEdit *>(record->handle), &QLineEdit::textEdited,
                          [number] {

@@ -65,6 +65,9 @@ struct GadgetRecord {
     int pressed = 0;            // canvas / image: buttons pressed on this gadget
     int scrollStep = 1;
     uint32_t dropTypes = 0;
+    // String gadget: the text as set, which the field may show changed (a path
+    // that is not UTF-8); read back while the field still shows it.
+    String exactText;
 };
 
 struct MenuRecord {
@@ -140,6 +143,7 @@ void ReleaseAllMenus();
 // Turns a request of the desktop session to quit into menu item -4.
 void RefuseQuitRequest();
 
+// For showing: lone surrogates become U+FFFD.
 QString ToQString(const String &s);
 String FromQString(const QString &s);
 QColor ColourOf(int64_t colour); // 0xBBGGRR

@@ -1,13 +1,17 @@
 // The message box and the folder chooser, with the queue of answers that lets
 // tests answer them without a person.
 #include "runtime/ui/requesters.h"
+#include "runtime/base/listing.h"
+#include "runtime/base/paths.h"
+#include "runtime/base/text.h"
 #include "runtime/ui/internal.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
+#include <cstdlib>
 #include <deque>
 
 namespace {
@@ -45,6 +49,37 @@ void Reactivate(QWidget *window) {
     if (window && window->isVisible()) window->activateWindow();
 }
 
+// Qt lists file names decoded with U+FFFD for bytes that are not UTF-8, so the
+// folder picked in its dialog may name another folder or none. Each such part
+// of the path is looked up among its parent's entries that Qt shows the same;
+// empty when there is none or more than one (the person's choice is unknown).
+String ExactFolder(const QString &picked) {
+    if (!picked.contains(QChar(QChar::ReplacementCharacter))) return FromQString(picked);
+    String exact;
+    for (const QString &part : picked.split(u'/', Qt::SkipEmptyParts)) {
+        String parent = exact + u"/";
+        if (!part.contains(QChar(QChar::ReplacementCharacter))) {
+            exact = parent + FromQString(part);
+            continue;
+        }
+        int64_t listing = OpenListing(-1, parent);
+        if (!listing) return String();
+        String found;
+        int matches = 0;
+        while (NextListingEntry(listing)) {
+            String name = ListingEntryName(listing);
+            if (QFile::decodeName(QByteArray::fromStdString(Utf8Of(name))) == part) {
+                found = name;
+                ++matches;
+            }
+        }
+        CloseListing(listing);
+        if (matches != 1) return String();
+        exact = parent + found;
+    }
+    return exact;
+}
+
 } // namespace
 
 int ShowMessageBox(const String &title, const String &text, int flags) {
@@ -79,22 +114,27 @@ int ShowMessageBox(const String &title, const String &text, int flags) {
 String ChooseFolderDialog(const String &title, const String &initialPath) {
     AskedTitle = title;
     AskedText = initialPath;
-    QString chosen;
+    String chosen;
     if (!Answers.empty()) {
-        chosen = ToQString(Answers.front().path);
+        chosen = Answers.front().path;
         Answers.pop_front();
     } else if (QApplication::instance()) {
         QPointer<QWidget> active = QApplication::activeWindow();
-        chosen = QFileDialog::getExistingDirectory(active, ToQString(title), ToQString(initialPath),
-                                                   QFileDialog::ShowDirsOnly);
+        QString picked = QFileDialog::getExistingDirectory(
+            active, ToQString(title), ToQString(initialPath), QFileDialog::ShowDirsOnly);
         Reactivate(active);
+        chosen = ExactFolder(picked);
         // Links are resolved, so the folder written to is the real one.
-        QString real = QFileInfo(chosen).canonicalFilePath();
-        if (!real.isEmpty()) chosen = real;
+        std::string native;
+        if (char *real =
+                NativePath(chosen, &native) ? realpath(native.c_str(), nullptr) : nullptr) {
+            chosen = StringFromUtf8(real);
+            std::free(real);
+        }
     }
-    if (chosen.isEmpty()) return String();
-    if (!chosen.endsWith(u'/')) chosen += u'/';
-    return FromQString(chosen);
+    if (chosen.empty()) return String();
+    if (chosen.back() != u'/') chosen += u'/';
+    return chosen;
 }
 
 void QueueRequesterAnswer(int button, const String &path) {

@@ -17,7 +17,16 @@ char *ApplicationArgv[] = {ApplicationName, nullptr};
 } // namespace
 
 QString ToQString(const String &s) {
-    return QString::fromStdU16String(s);
+    QString shown = QString::fromStdU16String(s);
+    // A lone surrogate (a file name's byte that is not UTF-8) has no glyph and
+    // would vanish from the screen; it shows as U+FFFD.
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        if (shown[i].isHighSurrogate() && i + 1 < shown.size() && shown[i + 1].isLowSurrogate())
+            ++i;
+        else if (shown[i].isSurrogate())
+            shown[i] = QChar(QChar::ReplacementCharacter);
+    }
+    return shown;
 }
 String FromQString(const QString &s) {
     return s.toStdU16String();

@@ -314,15 +314,8 @@ TEST(Batch, MalformedInputsAreErrorsAndTheGoodOnesBetweenThemConvert) {
     EXPECT_EQ(run.exit, 1);
     std::vector<std::string> lines = FileLines(run.output);
     EXPECT_EQ(lines.size(), set.bad.size() + set.damaged.size() + set.good.size() + 1);
-    auto shown = [](std::string name) { // as the line shows a name that is not UTF-8
-        size_t bad = name.find('\xFF');
-        return bad == std::string::npos ? name : name.replace(bad, 1, "\xEF\xBF\xBD");
-    };
     for (const std::string &name : set.bad)
-        EXPECT_NE(run.output.find("[Error]  " + shown(name) + "  "), std::string::npos) << name;
-    EXPECT_NE(run.output.find("  name\xEF\xBF\xBD.jpg  cannot open: the file name is not valid "
-                              "UTF-8\n"),
-              std::string::npos);
+        EXPECT_NE(run.output.find("[Error]  " + name + "  "), std::string::npos) << name;
     set.good.push_back("new\nline.jpg");
     for (const std::string &name : set.good) {
         std::string line = "[Done]  " + name + "\n";

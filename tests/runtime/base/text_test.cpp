@@ -6,6 +6,7 @@
 #include <clocale>
 #include <gtest/gtest.h>
 #include <thread>
+#include <vector>
 
 TEST(Text, LeftRightClampCounts) {
     EXPECT_EQ(TextLength(u"abc"), 3);
@@ -68,19 +69,29 @@ TEST(Text, Utf8RoundTripAndRepair) {
     EXPECT_EQ(Utf8Of(s), "Gr\xC3\xBC\xC3\x9F"
                          "e \xE2\x82\xAC \xF0\x9F\x98\x80 /tmp/a b");
     EXPECT_EQ(StringFromUtf8(Utf8Of(s)), s);
-    // Unpaired surrogates cannot be encoded and become U+FFFD.
+    // Unpaired surrogates other than U+DC80..U+DCFF cannot be encoded.
     EXPECT_EQ(Utf8Of(String(1, char16_t(0xDC00)) + u"x"), "\xEF\xBF\xBDx");
-    // Malformed input: stray continuation, overlong, encoded surrogate, truncated
-    // sequence, a value past U+10FFFF; each gives replacement characters, no crash.
-    EXPECT_EQ(StringFromUtf8("a\x80"
-                             "b"),
-              u"a\uFFFDb");
-    EXPECT_EQ(StringFromUtf8("\xC0\xAF"), u"\uFFFD\uFFFD");
-    EXPECT_EQ(StringFromUtf8("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");
-    EXPECT_EQ(StringFromUtf8("x\xE2\x82"), u"x\uFFFD");
-    EXPECT_EQ(StringFromUtf8("\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD");
     EXPECT_EQ(StringFromUtf8(std::string_view("a\0b", 3)), String(u"a\0b", 3));
-    EXPECT_EQ(StringFromUtf8(""), u"");
+    // Names that are not UTF-8 come back byte for byte: each byte outside a valid
+    // sequence is carried as U+DC00 + byte. Stray, overlong, an encoded surrogate,
+    // truncated, past U+10FFFF, a real U+FFFD, a 4-byte character.
+    std::vector<std::pair<std::string, String>> cases = {
+        {"a\x80", u"a\xDC80"},
+        {"\xC0\xAF", u"\xDCC0\xDCAF"},
+        {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},
+        {"x\xE2\x82", u"x\xDCE2\xDC82"},
+        {"\xF4\x90\x80\x80", u"\xDCF4\xDC90\xDC80\xDC80"},
+        {"p\xEF\xBF\xBD", u"p\uFFFD"},
+        {"\xF0\x9F\x98\x80\xF0\x9F\x98y", u"\U0001F600\xDCF0\xDC9F\xDC98y"}};
+    for (int byte = 0x80; byte <= 0xFF; ++byte)
+        cases.push_back({std::string(1, char(byte)), String(1, char16_t(0xDC00 + byte))});
+    for (const auto &[bytes, units] : cases) {
+        EXPECT_EQ(StringFromUtf8(bytes), units) << bytes;
+        EXPECT_EQ(Utf8Of(units), bytes);
+        EXPECT_EQ(TextByteLength(units, TextFormatUtf8), int64_t(bytes.size())) << bytes;
+    }
+    EXPECT_EQ(PrintableUtf8(StringFromUtf8("a\xFF\tb\x1B[2J\x7F\xC2\x9B\xEF\xBF\xBD")),
+              "a\xEF\xBF\xBD?b?[2J??\xEF\xBF\xBD");
 }
 
 // Two threads build results in their own scratch buffers at the same time; a

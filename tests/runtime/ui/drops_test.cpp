@@ -1,5 +1,7 @@
 #include "toolkit_fixture.h"
 
+#include "runtime/base/text.h"
+
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QMimeData>
@@ -128,4 +130,17 @@ TEST(Drops, WindowDropsAndGadgetsThatStoppedTakingDrops) {
     QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, text.get(), Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(Viewport(2), &enter);
     EXPECT_FALSE(enter.isAccepted());
+}
+
+// A name is bytes: one that is not UTF-8 and the name it would show as stay two.
+TEST(Drops, NamesThatAreNotUtf8ArriveByteForByte) {
+    StartTestToolkit();
+    OpenLogWindow();
+    std::unique_ptr<QMimeData> data(new QMimeData); // as a file manager offers them
+    data->setData("text/uri-list", "file:///p/photo%FF.jpg\r\n# comment\r\nfile://localhost/p/"
+                                   "photo%EF%BF%BD.jpg\r\nfile:///p/a%25b%20%231.jpg\r\n");
+    EnterAndDrop(Viewport(2), data.get());
+    ASSERT_EQ(PollEvent(), EventGadgetDrop);
+    EXPECT_EQ(Utf8Of(DroppedFileList()),
+              "/p/photo\xFF.jpg\n/p/photo\xEF\xBF\xBD.jpg\n/p/a%b #1.jpg");
 }
