@@ -91,11 +91,11 @@ TEST(HostileRuns, OutputsInsideInputsClashingNamesAndUnusableLines) {
 // Each stop ends the run within a second, as it would when the command was busy:
 // exit status 130 and the summary (when standard output takes it). The signal
 // comes once the settings line (--verbose) says the handlers are in place; a run
-// still there ten seconds later is killed (exit 137) and fails the case.
+// still there twenty seconds after it started is killed (exit 137) and fails the case.
 TEST(HostileRuns, StopsEndEveryWait) {
     auto launch = [](std::string command, const std::string &signal) {
-        command.replace(command.rfind("$B"), 2, "timeout -s KILL 10 $B"); // passes signals on
-        return command + " --verbose 2>v & P=$!; for i in $(seq 100); do [ -s v ] && break; " +
+        command.replace(command.rfind("$B"), 2, "timeout -s KILL 20 $B"); // passes signals on
+        return command + " --verbose 2>v & P=$!; for i in $(seq 200); do [ -s v ] && break; " +
                "sleep 0.1; done; sleep 0.5; kill -" + signal + " $P; wait $P; echo exit $?";
     };
     std::string summary = "0 done, 0 failed, 0 cancelled";
