@@ -1,41 +1,106 @@
 #include "batch/batch_inputs.h"
 
+#include "convert/output_name.h"
+#include "convert/stop_flag.h"
 #include "runtime/base/listing.h"
 #include "runtime/base/paths.h"
 #include "runtime/base/text.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-bool IsSkipped(const InputWalker *w, const String &folder) {
+// How long a wait on the list goes without looking at the stop flag.
+constexpr int ListWaitMs = 100;
+constexpr size_t ListBufferBytes = 65536;
+// How much of a line that cannot be a path its error line shows.
+constexpr size_t ShownLineBytes = 64;
+
+constexpr int KindMissing = 0, KindFile = 1, KindFolder = 2, KindOwn = 3;
+
+// What `path` leads to, following links; KindOwn for a file or folder this
+// process made for its outputs.
+int PathKind(const String &path) {
     std::string native;
     struct stat status;
-    return w->skipGiven && NativePath(folder, &native) && stat(native.c_str(), &status) == 0 &&
-           uint64_t(status.st_dev) == w->skipDevice && uint64_t(status.st_ino) == w->skipInode;
+    if (!NativePath(path, &native) || stat(native.c_str(), &status) != 0) return KindMissing;
+    if (IsOwnOutput(uint64_t(status.st_dev), uint64_t(status.st_ino))) return KindOwn;
+    return S_ISDIR(status.st_mode) ? KindFolder : KindFile;
 }
 
-// Enters a folder: its entries come next, before the next argument. False when
-// it cannot be listed.
+// Enters a folder: its entries come next, before the next argument. False with
+// errno set when it cannot be listed.
 bool EnterFolder(InputWalker *w, const String &folder, const String &relative) {
-    if (IsSkipped(w, folder)) return true;
     String base = folder;
     if (base.empty() || base.back() != u'/') base += u'/';
+    errno = 0;
     int64_t listing = OpenListing(-1, base);
-    if (!listing) return false;
+    if (!listing) {
+        if (!errno) errno = EIO;
+        return false;
+    }
     w->folders.push_back({listing, base, relative});
     return true;
 }
 
-// The next path of --files-from without its line end; false at the end.
-bool NextListedPath(InputWalker *w, std::string *line) {
-    if (!w->list) return false;
-    line->clear();
-    for (int c; (c = std::fgetc(w->list)) != EOF;) {
-        if (c == '\n') return true;
-        line->push_back(char(c));
+BatchInput UnlistedFolder(const String &path, const String &relative, const String &name) {
+    return BatchInput{path, relative, name, std::string("cannot list: ") + std::strerror(errno)};
+}
+
+// Refills the list's buffer, waiting in short steps so that a stop ends the wait
+// (the signal does not: reads restart after it). False at the end of the list,
+// on a read error or on a stop.
+bool FillListBuffer(InputWalker *w) {
+    for (;;) {
+        if (StopRequested()) return false;
+        pollfd ready = {w->list, POLLIN, 0};
+        int events = poll(&ready, 1, ListWaitMs);
+        if (events < 0 && errno != EINTR) return false;
+        if (events <= 0) continue;
+        ssize_t n = read(w->list, w->buffer.data(), w->buffer.size());
+        if (n > 0) {
+            w->bufferAt = 0, w->bufferEnd = size_t(n);
+            return true;
+        }
+        if (n == 0 || (errno != EINTR && errno != EAGAIN)) return false;
     }
-    return !line->empty();
+}
+
+// The next line of --files-from without its line end, at most BatchPathLimit
+// bytes of it: a longer line answers 2 with its start and has the rest passed
+// over by the next call, unstored, however long it runs. 1 for a line, 0 at the
+// end of the list.
+int NextListedLine(InputWalker *w, std::string *line) {
+    if (w->list < 0) return 0;
+    line->clear();
+    for (;;) {
+        if (w->bufferAt == w->bufferEnd && !FillListBuffer(w)) {
+            bool partial = !w->skippingLine && !line->empty() && !StopRequested();
+            w->skippingLine = false;
+            return partial ? 1 : 0;
+        }
+        const char *start = w->buffer.data() + w->bufferAt;
+        size_t available = w->bufferEnd - w->bufferAt;
+        const char *end = static_cast<const char *>(std::memchr(start, '\n', available));
+        size_t length = end ? size_t(end - start) : available;
+        w->bufferAt += end ? length + 1 : length;
+        if (w->skippingLine) {
+            if (end) w->skippingLine = false;
+            continue;
+        }
+        if (line->size() + length > BatchPathLimit) {
+            line->append(start, BatchPathLimit - line->size());
+            w->skippingLine = !end;
+            return 2;
+        }
+        line->append(start, length);
+        if (end) return 1;
+    }
 }
 
 } // namespace
@@ -46,12 +111,17 @@ int StartInputWalk(InputWalker *walker, const std::vector<std::string> &argument
     walker->arguments = arguments;
     walker->recursive = recursive;
     if (filesFrom == "-") {
-        walker->list = stdin;
+        walker->list = STDIN_FILENO;
     } else if (!filesFrom.empty()) {
-        walker->list = std::fopen(filesFrom.c_str(), "rb");
+        // Opening a FIFO waits for its writer unless told not to; the reads wait
+        // instead, where a stop is looked at.
+        walker->list = open(filesFrom.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (walker->list < 0) return 0;
         walker->ownsList = true;
-        if (!walker->list) return 0;
+        int flags = fcntl(walker->list, F_GETFL);
+        if (flags >= 0) fcntl(walker->list, F_SETFL, flags & ~O_NONBLOCK);
     }
+    if (walker->list >= 0) walker->buffer.resize(ListBufferBytes);
     return 1;
 }
 
@@ -71,51 +141,61 @@ int NextBatchInput(InputWalker *w, BatchInput *input) {
             int kind = ListingEntryKind(top.listing);
             String path = top.folder + name;
             String relative = top.relative;
+            // A link counts as a file in a listing: one that leads to a folder is
+            // left out like a folder, one that leads nowhere is an error.
+            int leadsTo = PathKind(path);
+            if (leadsTo == KindOwn) continue;
             if (kind == ListingEntryFolder) {
                 // EnterFolder may reallocate the list: `top` is not used after it.
                 if (w->recursive && !EnterFolder(w, path, relative + name + u"/")) {
-                    *input = BatchInput{path, relative};
+                    *input = UnlistedFolder(path, relative, path);
                     return 1;
                 }
                 continue;
             }
-            // A link counts as a file in a listing: one that leads to a folder is
-            // left out like a folder, one that leads nowhere is an error.
-            if (kind != ListingEntryFile || PathSize(path) == PathIsFolder) continue;
-            *input = BatchInput{path, relative};
+            if (kind != ListingEntryFile || leadsTo == KindFolder) continue;
+            *input = BatchInput{path, relative, path, std::string()};
             return 1;
         }
         std::string next;
+        std::string error;
         if (w->nextArgument < w->arguments.size()) {
             next = w->arguments[w->nextArgument++];
-        } else if (!NextListedPath(w, &next)) {
-            return 0;
-        } else if (next.empty()) {
-            continue;
+        } else {
+            int line = NextListedLine(w, &next);
+            if (!line) return 0;
+            if (next.empty()) continue;
+            if (line == 2) {
+                error = "path longer than " + std::to_string(BatchPathLimit) + " bytes";
+                next = next.substr(0, ShownLineBytes) + "...";
+            } else if (next.find('\0') != std::string::npos) {
+                error = "a path cannot hold a zero byte";
+            }
         }
         String path = StringFromUtf8(next);
+        String name = FileNamePart(path);
+        if (name.empty()) name = path;
+        if (!error.empty()) {
+            *input = BatchInput{path, String(), name, error};
+            return 1;
+        }
         // A folder is expanded; anything else (a missing file included) is handed
         // on as it stands, so it shows up with its error.
-        if (PathSize(path) == PathIsFolder) {
+        int kind = PathKind(path);
+        if (kind == KindOwn) continue;
+        if (kind == KindFolder) {
             if (EnterFolder(w, path, String())) continue;
+            *input = UnlistedFolder(path, String(), name);
+            return 1;
         }
-        *input = BatchInput{path, String()};
+        *input = BatchInput{path, String(), name, std::string()};
         return 1;
     }
-}
-
-void SkipFolderInWalk(InputWalker *walker, const String &folder) {
-    std::string native;
-    struct stat status;
-    if (!NativePath(folder, &native) || stat(native.c_str(), &status) != 0) return;
-    walker->skipGiven = true;
-    walker->skipDevice = uint64_t(status.st_dev);
-    walker->skipInode = uint64_t(status.st_ino);
 }
 
 void EndInputWalk(InputWalker *walker) {
     for (InputFolder &folder : walker->folders) CloseListing(folder.listing);
     walker->folders.clear();
-    if (walker->list && walker->ownsList) std::fclose(walker->list);
-    walker->list = nullptr;
+    if (walker->list >= 0 && walker->ownsList) close(walker->list);
+    walker->list = -1;
 }

@@ -3,19 +3,30 @@
 // folder is (regular, non-hidden files, in the order the file system lists them),
 // sub-folders descended into with --recursive, and paths read line by line from
 // --files-from. Nothing is listed ahead: only the folders being walked are open,
-// so a folder of any size costs the same memory. One thread at a time.
+// so a folder of any size costs the same memory, and a line of the list is kept
+// only up to the path limit. One thread at a time.
+//
+// Files and folders this process made for its outputs (output_name.h) are never
+// inputs, wherever the output folder lies; everything else the walk meets is,
+// so an output folder inside an input folder loses none of the files that were
+// there before the run.
 #pragma once
 
 #include "runtime/base/string_scratch.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
+// The longest path a line of --files-from may hold (PATH_MAX).
+constexpr size_t BatchPathLimit = 4096;
+
 struct BatchInput {
     String Path;
-    String Relative; // the sub-folder under the output ("" or "a/b/"), --recursive only
+    String Relative;   // the sub-folder under the output ("" or "a/b/"), --recursive only
+    String Name;       // as the lines show it: the file name, or for a file of a
+                       // folder argument that argument's path down to the file
+    std::string Error; // why it cannot be converted, known before trying (else empty)
 };
 
 struct InputFolder {
@@ -27,24 +38,25 @@ struct InputFolder {
 struct InputWalker {
     std::vector<std::string> arguments;
     size_t nextArgument = 0;
-    std::FILE *list = nullptr; // --files-from, read after the arguments
+    int list = -1; // --files-from, read after the arguments
     bool ownsList = false;
+    std::vector<char> buffer; // what was read of the list and not yet used
+    size_t bufferAt = 0, bufferEnd = 0;
+    bool skippingLine = false; // the rest of an over-long line is being passed over
     bool recursive = false;
     std::vector<InputFolder> folders; // the folders being walked, innermost last
-    bool skipGiven = false;           // a folder never walked into (the output folder)
-    uint64_t skipDevice = 0, skipInode = 0;
 };
 
 // Prepares a walk. `filesFrom` is empty, "-" (standard input) or a file; answers
-// 0 when that file cannot be opened.
+// 0 when that file cannot be opened. A FIFO is opened without waiting for its
+// writer.
 int StartInputWalk(InputWalker *walker, const std::vector<std::string> &arguments,
                    const std::string &filesFrom, bool recursive);
-// Never walks into `folder` (the output folder, when it lies inside an input
-// folder: its outputs must not be converted again). No effect if it is missing.
-void SkipFolderInWalk(InputWalker *walker, const String &folder);
-// 1 with the next input, 0 when there are no more. A folder that cannot be
-// listed, or an entry that no longer leads anywhere, comes back as an input of
-// its own, so it shows up with its error instead of vanishing.
+// 1 with the next input, 0 when there are no more or a stop is requested (a
+// wait on the list ends within a tenth of a second of it). A folder that cannot
+// be listed, an entry that no longer leads anywhere and a line of the list that
+// cannot be a path come back as inputs of their own, so they show up with their
+// error instead of vanishing.
 int NextBatchInput(InputWalker *walker, BatchInput *input);
 // Closes whatever the walk still holds.
 void EndInputWalk(InputWalker *walker);

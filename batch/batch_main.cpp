@@ -6,6 +6,7 @@
 #include "batch/batch_tone.h"
 #include "convert/stop_flag.h"
 #include "runtime/base/base_runtime.h"
+#include "runtime/base/memory_budget.h"
 #include "runtime/base/text.h"
 #include "runtime/image/image_runtime.h"
 #include "tone/luma_tables.h"
@@ -36,8 +37,8 @@ void CatchStopSignals() {
     action.sa_handler = OnStopSignal;
     action.sa_flags = SA_RESTART; // a line being printed is not cut short
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    // A closed terminal is a stop too: the summary is printed, no draft is left.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
     // A reader that goes away (| head) must not kill the process in the middle of
     // writing a picture: the lost line is all that is lost.
     std::signal(SIGPIPE, SIG_IGN);
@@ -149,10 +150,13 @@ int main(int argc, char **argv) {
     run.OutputFolder = StringFromUtf8(options.OutputFolder);
     if (run.OutputFolder.back() != u'/') run.OutputFolder += u'/';
 
+    SetMemoryLimit(options.MemoryLimit ? options.MemoryLimit : DefaultMemoryLimit(), run.Jobs);
+
     if (options.Verbosity > 1)
-        std::fprintf(stderr, "tone shift %d, box %dx%d, JPEG quality %d, %d jobs\n", run.Shift,
-                     run.Conversion.MaxWidth, run.Conversion.MaxHeight, run.Conversion.JpegQuality,
-                     run.Jobs);
+        std::fprintf(
+            stderr, "tone shift %d, box %dx%d, JPEG quality %d, %d jobs, %s of memory a job\n",
+            run.Shift, run.Conversion.MaxWidth, run.Conversion.MaxHeight,
+            run.Conversion.JpegQuality, run.Jobs, MemoryText(PictureMemoryShare()).c_str());
 
     InputWalker walker;
     if (!StartInputWalk(&walker, options.Inputs, options.FilesFrom, options.Recursive))
@@ -169,7 +173,6 @@ int main(int argc, char **argv) {
         EndInputWalk(&walker);
         return ExitFailed;
     }
-    SkipFolderInWalk(&walker, run.OutputFolder);
     run.Progress = options.Verbosity > 0 && isatty(STDERR_FILENO);
     if (run.Progress) run.Total = CountInputs(options);
     BatchCounts counts = RunBatch(run, &walker, stdout, stderr);

@@ -1,5 +1,7 @@
 #include "batch/batch_options.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -14,12 +16,12 @@ struct OptionName {
 };
 
 const OptionName Options[] = {
-    {"out", 'o', true},         {"preset", 'p', true},   {"stops", 0, true},
-    {"shift", 's', true},       {"max", 'm', true},      {"quality", 'q', true},
-    {"recursive", 'r', false},  {"jobs", 'j', true},     {"files-from", 0, true},
-    {"list-presets", 0, false}, {"export-lut", 0, true}, {"dry-run", 'n', false},
-    {"quiet", 0, false},        {"verbose", 0, false},   {"help", 'h', false},
-    {"version", 0, false},
+    {"out", 'o', true},         {"preset", 'p', true},     {"stops", 0, true},
+    {"shift", 's', true},       {"max", 'm', true},        {"quality", 'q', true},
+    {"recursive", 'r', false},  {"jobs", 'j', true},       {"files-from", 0, true},
+    {"list-presets", 0, false}, {"export-lut", 0, true},   {"dry-run", 'n', false},
+    {"quiet", 0, false},        {"verbose", 0, false},     {"help", 'h', false},
+    {"version", 0, false},      {"memory-limit", 0, true},
 };
 
 const OptionName *FindLong(const std::string &name) {
@@ -60,6 +62,24 @@ bool ReadBox(const std::string &text, int32_t *width, int32_t *height) {
     if (!ReadInteger(a, 0, BatchBoxLimit, &w) || !ReadInteger(b, 0, BatchBoxLimit, &h))
         return false;
     *width = int32_t(w), *height = int32_t(h);
+    return true;
+}
+
+// A byte count with an optional K, M or G (powers of 1024), 1 up to
+// BatchMemoryLimitMost.
+bool ReadSize(const std::string &text, int64_t *bytes) {
+    size_t digits = std::min(text.find_first_not_of("0123456789"), text.size());
+    if (digits == 0 || digits > 16 || text.size() > digits + 1) return false;
+    int shift = 0;
+    if (digits < text.size()) {
+        const char *units = "KMG";
+        const char *unit = std::strchr(units, std::toupper((unsigned char)text[digits]));
+        if (!unit || !*unit) return false;
+        shift = 10 * int(unit - units + 1);
+    }
+    int64_t number = std::strtoll(text.substr(0, digits).c_str(), nullptr, 10);
+    if (number < 1 || number > (BatchMemoryLimitMost >> shift)) return false;
+    *bytes = number << shift;
     return true;
 }
 
@@ -112,6 +132,11 @@ bool Apply(const OptionName &option, const std::string &value, BatchOptions *o,
         if (value.empty())
             return Fail(error, "--files-from needs a file (or - for standard input)");
         o->FilesFrom = value;
+    } else if (name == "--memory-limit") {
+        if (!ReadSize(value, &o->MemoryLimit))
+            return Fail(error,
+                        "--memory-limit must be a size such as 4G, 512M or 800000000, not \"" +
+                            value + "\"");
     } else if (name == "--list-presets") {
         o->ListPresets = true;
     } else if (name == "--export-lut") {
@@ -208,6 +233,8 @@ const char *BatchUsageText() {
            "  -r, --recursive        descend into sub-folders; outputs mirror them under --out\n"
            "  -j, --jobs N           files converted at once (default: number of cores)\n"
            "      --files-from FILE  read paths, one a line (\"-\" = standard input)\n"
+           "      --memory-limit SIZE   memory for decoding pictures, shared by the jobs\n"
+           "                         (K, M, G suffixes; default a quarter of the memory)\n"
            "      --list-presets     print every preset row with its name and stops, then exit\n"
            "      --export-lut FILE.png   write the tone's colour table (2048 x 1, RGB), then "
            "exit\n"

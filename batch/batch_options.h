@@ -10,6 +10,7 @@
 constexpr int BatchShiftLimit = 116;
 constexpr int BatchMaxJobs = 64;
 constexpr int32_t BatchBoxLimit = 32767;
+constexpr int64_t BatchMemoryLimitMost = int64_t(1) << 50; // 1 PiB
 
 struct BatchOptions {
     std::string OutputFolder; // -o, --out
@@ -23,6 +24,7 @@ struct BatchOptions {
     bool Recursive = false;   // -r, --recursive
     int Jobs = 0;             // -j, --jobs; 0: one per core
     std::string FilesFrom;    // --files-from; "-" is standard input
+    int64_t MemoryLimit = 0;  // --memory-limit, bytes; 0: DefaultMemoryLimit()
     bool ListPresets = false; // --list-presets
     std::string ExportLut;    // --export-lut
     bool DryRun = false;      // -n, --dry-run

@@ -6,11 +6,14 @@
 #include "runtime/base/paths.h"
 #include "runtime/base/text.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <map>
 #include <mutex>
+#include <poll.h>
+#include <set>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -19,6 +22,40 @@
 namespace {
 
 constexpr int64_t ProgressPeriodMs = 100;
+// How long a write to a full output waits before it looks at the stop flag.
+constexpr int OutputWaitMs = 100;
+
+// Set when a stop found the output full: what is left to print is dropped, so
+// the stop ends the run instead of a write that nobody will ever take.
+std::atomic<bool> OutputGivenUp{false};
+
+// Writes `text` whole to `out`. The descriptor is written directly, after poll()
+// says it takes bytes, so a full pipe (a reader that stopped reading) holds the
+// run only until a stop is requested. A signal does not cut the text: a write it
+// interrupts goes on with the rest.
+void WriteText(std::FILE *out, const std::string &text) {
+    std::fflush(out);
+    int descriptor = fileno(out);
+    if (descriptor < 0) {
+        std::fputs(text.c_str(), out);
+        return;
+    }
+    size_t done = 0;
+    while (done < text.size() && !OutputGivenUp) {
+        pollfd ready = {descriptor, POLLOUT, 0};
+        int events = poll(&ready, 1, OutputWaitMs);
+        if (events == 0 || (events < 0 && errno == EINTR)) {
+            if (StopRequested()) OutputGivenUp = true;
+            continue;
+        }
+        if (events < 0) return;
+        ssize_t n = write(descriptor, text.data() + done, text.size() - done);
+        if (n > 0)
+            done += size_t(n);
+        else if (n < 0 && errno != EINTR && errno != EAGAIN)
+            return; // the reader is gone: the text is all that is lost
+    }
+}
 
 // What the workers share; everything behind `lock`.
 struct SharedRun {
@@ -46,10 +83,6 @@ std::string LoadFailureReason(const String &path) {
     std::string native;
     if (!NativePath(path, &native)) return "cannot open: Invalid argument";
     int descriptor = open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    // A name that is not UTF-8 reached the program with its bad bytes replaced
-    // (U+FFFD), so it names no file: say so rather than "no such file".
-    if (descriptor < 0 && errno == ENOENT && path.find(u'\uFFFD') != String::npos)
-        return "cannot open: the file name is not valid UTF-8";
     if (descriptor < 0) return std::string("cannot open: ") + std::strerror(errno);
     struct stat status;
     bool regular = fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
@@ -64,8 +97,8 @@ void DrawProgress(SharedRun &shared, const BatchRun &run, std::FILE *err) {
     int64_t now = MillisecondClock();
     if (now - shared.lastProgress < ProgressPeriodMs) return;
     shared.lastProgress = now;
-    const BatchCounts &c = shared.counts;
-    int64_t finished = c.Done + c.Failed + c.Cancelled;
+    // Files whose lines are out, so the count never runs ahead of the lines.
+    int64_t finished = shared.nextToPrint;
     double seconds = double(std::max<int64_t>(now - shared.start, 1)) / 1000.0;
     double megapixels = double(shared.pixels) / 1e6 / seconds;
     std::string left;
@@ -92,22 +125,20 @@ void Finish(SharedRun &shared, const BatchRun &run, int64_t index, int status,
     shared.pixels += pixels;
     bool shown = run.Verbosity > 0 || status == StatusError;
     shared.waiting[index] = shown ? line : std::string();
-    bool printed = false;
+    std::string lines;
     for (auto at = shared.waiting.find(shared.nextToPrint); at != shared.waiting.end();
          at = shared.waiting.find(shared.nextToPrint)) {
-        if (!at->second.empty()) {
-            if (run.Progress && !printed) {
-                // The progress line goes before the file's line comes.
-                std::fputs("\r\033[K", err);
-                std::fflush(err);
-            }
-            std::fprintf(out, "%s\n", at->second.c_str());
-            printed = true;
-        }
+        if (!at->second.empty()) lines += at->second + "\n";
         shared.waiting.erase(at);
         shared.nextToPrint++;
     }
-    if (printed) std::fflush(out);
+    bool printed = !lines.empty();
+    if (printed && run.Progress) {
+        // The progress line goes before the files' lines come.
+        std::fputs("\r\033[K", err);
+        std::fflush(err);
+    }
+    if (printed) WriteText(out, lines);
     if (run.Progress) {
         if (printed) shared.lastProgress = 0;
         DrawProgress(shared, run, err);
@@ -132,9 +163,13 @@ void Work(SharedRun *shared, const BatchRun *run, std::FILE *out, std::FILE *err
             index = shared->handedOut++;
         }
         String folder = run->OutputFolder + input.Relative;
-        String name = input.Relative + FileNamePart(input.Path);
         ConversionOutcome outcome;
         int status;
+        if (!input.Error.empty()) {
+            Finish(*shared, *run, index, StatusError, BatchLine(input, StatusError, outcome), 0,
+                   out, err);
+            continue;
+        }
         if (!input.Relative.empty() && !MakeFolderPath(folder)) {
             status = StatusError;
             outcome.FailedStage = StageSave;
@@ -144,8 +179,8 @@ void Work(SharedRun *shared, const BatchRun *run, std::FILE *out, std::FILE *err
             status = ConvertOneFile(input.Path, folder, run->Conversion, run->Shift, index + 1, 0,
                                     quiet, &outcome);
         }
-        Finish(*shared, *run, index, status, BatchLine(status, name, input.Path, outcome),
-               outcome.Pixels, out, err);
+        Finish(*shared, *run, index, status, BatchLine(input, status, outcome), outcome.Pixels, out,
+               err);
     }
 }
 
@@ -154,8 +189,13 @@ void Work(SharedRun *shared, const BatchRun *run, std::FILE *out, std::FILE *err
 int MakeFolderPath(const String &folder) {
     int failure = 0; // the errno of the last folder that could not be made
     auto make = [&](const String &step) {
-        // A rival job may make it first; that is no failure.
-        if (PathSize(step) == PathMissing && !MakeFolder(step)) failure = errno;
+        // A rival job may make it first; that is no failure. A folder made here
+        // holds only outputs, so the input walk passes it by.
+        if (PathSize(step) != PathMissing) return;
+        if (MakeFolder(step))
+            RememberOwnOutput(step);
+        else
+            failure = errno;
     };
     for (size_t slash = folder.find(u'/', 1); slash != String::npos;
          slash = folder.find(u'/', slash + 1))
@@ -168,13 +208,10 @@ int MakeFolderPath(const String &folder) {
     return 0;
 }
 
-std::string BatchLine(int status, const String &name, const String &path,
-                      const ConversionOutcome &outcome) {
+std::string BatchLine(const BatchInput &input, int status, const ConversionOutcome &outcome) {
     // One line per file, whatever the name holds: control characters (a line
-    // feed in a name, say) are shown as "?".
-    std::string shown = Utf8Of(name);
-    for (char &c : shown)
-        if ((unsigned char)c < 0x20 || c == 0x7F) c = '?';
+    // feed in a name, say) are shown as "?", bytes that are not UTF-8 as U+FFFD.
+    std::string shown = PrintableUtf8(input.Name);
     switch (status) {
     case StatusDone:
         return "[Done]  " + shown;
@@ -183,15 +220,18 @@ std::string BatchLine(int status, const String &name, const String &path,
     default:
         break;
     }
-    std::string reason;
-    if (outcome.FailedStage == StageSave) {
-        reason = "cannot write " + Utf8Of(outcome.Output) + ": " +
+    // An input's own error was known before the file was tried.
+    std::string reason = input.Error;
+    if (!reason.empty()) return "[Error]  " + shown + "  " + reason;
+    if (outcome.FailedStage == StageSave)
+        reason = "cannot write " + PrintableUtf8(outcome.Output) + ": " +
                  std::strerror(outcome.SaveError ? outcome.SaveError : EIO);
-    } else if (outcome.FailedStage == StageTone) {
+    else if (outcome.FailedStage == StageTone)
         reason = "could not be toned (out of memory)";
-    } else {
-        reason = outcome.Reason.empty() ? LoadFailureReason(path) : outcome.Reason;
-    }
+    else if (!outcome.Reason.empty())
+        reason = outcome.Reason;
+    else
+        reason = LoadFailureReason(input.Path);
     return "[Error]  " + shown + "  " + reason;
 }
 
@@ -210,37 +250,44 @@ BatchCounts RunBatch(const BatchRun &run, InputWalker *walker, std::FILE *out, s
     const BatchCounts &c = shared.counts;
     if (run.Verbosity > 0) {
         int64_t seconds = (MillisecondClock() - shared.start) / 1000;
-        std::fprintf(out, "%lld done, %lld failed, %lld cancelled in %s\n", (long long)c.Done,
-                     (long long)c.Failed, (long long)c.Cancelled, Duration(seconds).c_str());
+        char summary[160];
+        std::snprintf(summary, sizeof summary, "%lld done, %lld failed, %lld cancelled in %s\n",
+                      (long long)c.Done, (long long)c.Failed, (long long)c.Cancelled,
+                      Duration(seconds).c_str());
+        WriteText(out, summary);
     }
-    std::fflush(out);
     return c;
 }
 
 int64_t DryRunBatch(const BatchRun &run, InputWalker *walker, std::FILE *out) {
     int64_t unreadable = 0;
-    for (BatchInput input; NextBatchInput(walker, &input);) {
-        String name = input.Relative + FileNamePart(input.Path);
+    // The names this dry run has given out: a real run takes them one after the
+    // other, so two inputs of one name get the names the savers would give them.
+    std::set<String> given;
+    for (BatchInput input; !StopRequested() && NextBatchInput(walker, &input);) {
         std::string native;
         unsigned char head[3] = {0, 0, 0};
-        int descriptor = NativePath(input.Path, &native) ? OpenRegularFileForReading(native) : -1;
+        int descriptor = -1;
+        if (input.Error.empty() && NativePath(input.Path, &native))
+            descriptor = OpenRegularFileForReading(native);
         if (descriptor < 0) {
             unreadable++;
-            std::fprintf(out, "[Error]  %s  %s\n", Utf8Of(name).c_str(),
-                         LoadFailureReason(input.Path).c_str());
+            WriteText(out, BatchLine(input, StatusError, ConversionOutcome{}) + "\n");
             continue;
         }
         bool jpeg =
             read(descriptor, head, 3) == 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
         close(descriptor);
         // The loader tries JPEG first; the saver follows the loader.
-        String target = run.OutputFolder + name;
+        String target = run.OutputFolder + input.Relative + FileNamePart(input.Path);
+        std::u16string_view extension = jpeg ? u"jpg" : u"png";
         String output = jpeg ? ApplyExtensionRule(target, {u"jpg", u"jpeg"}, u"jpg")
                              : ApplyExtensionRule(target, {u"png"}, u"png");
-        if (PathSize(output) != PathMissing)
-            output = StampedOutputName(output, jpeg ? u"jpg" : u"png");
-        std::fprintf(out, "%s -> %s\n", Utf8Of(input.Path).c_str(), Utf8Of(output).c_str());
+        String stamped = StampedOutputName(output, extension);
+        for (int64_t attempt = 1; PathSize(output) != PathMissing || given.count(output); attempt++)
+            output = NumberedOutputName(stamped, attempt);
+        given.insert(output);
+        WriteText(out, PrintableUtf8(input.Path) + " -> " + PrintableUtf8(output) + "\n");
     }
-    std::fflush(out);
     return unreadable;
 }

@@ -25,18 +25,21 @@ struct BatchCounts {
 };
 
 // Converts every input the walk gives until it ends or a stop is requested,
-// writing one line per file to `out` and the summary after them.
+// writing one line per file to `out` and the summary after them. When a stop
+// finds `out` full (a reader that stopped reading), what is left unwritten is
+// dropped.
 BatchCounts RunBatch(const BatchRun &run, InputWalker *walker, std::FILE *out, std::FILE *err);
 
-// Writes "name -> output" for each input: the name the savers would use now.
-// Nothing is written to disk. Answers the number of inputs that cannot be read.
+// Writes "input -> output" for each input: the name the savers would use now,
+// the inputs before it counted as written. Nothing is written to disk. Answers the number of inputs
+// that cannot be read.
 int64_t DryRunBatch(const BatchRun &run, InputWalker *walker, std::FILE *out);
 
 // The line of one file: "[Done]  name", or "[Error]  name  reason", as the log
-// shows it with the reason after the name; control characters of the name are
-// shown as "?".
-std::string BatchLine(int status, const String &name, const String &path,
-                      const ConversionOutcome &outcome);
+// shows it with the reason after the name (the input's own error, the loader's
+// reason, else one found by looking at the file); control characters of the
+// name are shown as "?".
+std::string BatchLine(const BatchInput &input, int status, const ConversionOutcome &outcome);
 
 // Makes `folder` and each missing folder above it, owner-only (0700). 1 when the
 // folder exists afterwards.

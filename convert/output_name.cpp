@@ -7,8 +7,32 @@
 
 #include <atomic>
 #include <cerrno>
+#include <mutex>
+#include <set>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// Enough for any folder a person fills; past it the save fails with EEXIST
+// rather than trying names without end.
+constexpr int64_t NumberedNameLimit = 100000;
+
+// A file that was there before a draft was made cannot share the draft's device
+// and inode; only a file made later, after a failed draft freed its inode, can
+// be taken for one of ours.
+struct OwnOutputs {
+    std::mutex lock;
+    std::set<std::pair<uint64_t, uint64_t>> files;
+};
+
+OwnOutputs &Outputs() {
+    static OwnOutputs outputs;
+    return outputs;
+}
+
+} // namespace
 
 int64_t (*SaveClock)() = [] { return CurrentDate(); };
 
@@ -32,6 +56,16 @@ String StampedOutputName(const String &path, std::u16string_view extension) {
     return stamped;
 }
 
+String NumberedOutputName(const String &stamped, int64_t attempt) {
+    if (attempt <= 1) return stamped;
+    std::string number = "_" + std::to_string(attempt);
+    String numbered = FolderPart(stamped) + FileNamePart(stamped, FileNameWithoutExtension) +
+                      String(number.begin(), number.end());
+    String extension = ExtensionPart(stamped);
+    if (!extension.empty()) numbered += u"." + extension;
+    return numbered;
+}
+
 int64_t CreateOutputDraft(const String &path, String *draft) {
     // The process number keeps two programs apart, the count two saves of one.
     static std::atomic<uint64_t> drafts{0};
@@ -41,6 +75,7 @@ int64_t CreateOutputDraft(const String &path, String *draft) {
                            std::to_string(drafts.fetch_add(1) + 1) + ".part";
         *draft = folder + String(name.begin(), name.end());
         int64_t file = CreateBinFileExclusive(-1, *draft);
+        if (file) RememberOwnOutput(*draft);
         if (file || errno != EEXIST) return file;
     }
     return 0;
@@ -48,10 +83,12 @@ int64_t CreateOutputDraft(const String &path, String *draft) {
 
 int PlaceOutputFile(const String &draft, String *path, std::u16string_view extension) {
     if (MoveFileNoReplace(draft, *path)) return 1;
-    if (errno == EEXIST) {
-        String stamped = StampedOutputName(*path, extension);
-        if (MoveFileNoReplace(draft, stamped)) {
-            *path = stamped;
+    // One stamp for every attempt, so the numbered names follow the stamped one.
+    String stamped = StampedOutputName(*path, extension);
+    for (int64_t attempt = 1; errno == EEXIST && attempt <= NumberedNameLimit; attempt++) {
+        String name = NumberedOutputName(stamped, attempt);
+        if (MoveFileNoReplace(draft, name)) {
+            *path = name;
             return 1;
         }
     }
@@ -63,4 +100,17 @@ void DiscardOutputDraft(const String &draft) {
     int failure = errno;
     RemoveFile(draft);
     errno = failure;
+}
+
+void RememberOwnOutput(const String &path) {
+    std::string native;
+    struct stat status;
+    if (!NativePath(path, &native) || stat(native.c_str(), &status) != 0) return;
+    std::lock_guard<std::mutex> hold(Outputs().lock);
+    Outputs().files.insert({uint64_t(status.st_dev), uint64_t(status.st_ino)});
+}
+
+bool IsOwnOutput(uint64_t device, uint64_t inode) {
+    std::lock_guard<std::mutex> hold(Outputs().lock);
+    return Outputs().files.count({device, inode}) != 0;
 }

@@ -4,9 +4,10 @@
 // keeps its name (and case); any other becomes folder + base name + "_" + the old
 // extension as written + "." + the saver's extension ("scan.tif" -> "scan_tif.png").
 // Collision rule: when the name is taken, folder + base name + "_" + a fourteen-
-// digit date stamp (yyyymmddhhiiss) + "." + the saver's extension is tried once;
-// when that is taken too, the save fails. A file that appears meanwhile is never
-// replaced.
+// digit date stamp (yyyymmddhhiiss) + "." + the saver's extension is tried; when
+// that is taken too (several programs, or several inputs of one name, writing in
+// the same second), "_2", "_3", ... go after the stamp. A file that appears
+// meanwhile is never replaced.
 //
 // Drafts: a saver writes into a hidden draft in the output folder
 // (".tintwell-<process>-<n>.part") and moves it to its name only when it is
@@ -33,6 +34,10 @@ String ApplyExtensionRule(const String &path, std::initializer_list<std::u16stri
 // The stamped alternative of `path` with the saver's extension.
 String StampedOutputName(const String &path, std::u16string_view extension);
 
+// The name tried after `stamped` was found taken `attempt` - 1 times: the stamped
+// name itself for 1, then base + "_" + attempt before the extension.
+String NumberedOutputName(const String &stamped, int64_t attempt);
+
 // Creates a fresh draft in the folder of the output `path`. Answers the file
 // number (automatic) and leaves the draft's path in *draft; 0 when the folder
 // takes no new file (errno says why).
@@ -40,10 +45,15 @@ int64_t CreateOutputDraft(const String &path, String *draft);
 
 // Moves the complete, closed draft to `*path` if nothing is there, else to its
 // stamped alternative. On success leaves the name used in *path and answers 1;
-// otherwise removes the draft and answers 0 with errno saying why (EEXIST when
-// both names are taken).
+// otherwise removes the draft and answers 0 with errno saying why.
 int PlaceOutputFile(const String &draft, String *path, std::u16string_view extension);
 
 // Removes a draft after a failure without disturbing errno, which still tells
 // the failure's cause.
 void DiscardOutputDraft(const String &draft);
+
+// Files and folders this process made for its outputs, by device and inode. A
+// draft is remembered when it is created, before it can appear under an
+// output's name, so a folder walk that meets the output already knows it.
+void RememberOwnOutput(const String &path);
+bool IsOwnOutput(uint64_t device, uint64_t inode);

@@ -61,8 +61,10 @@ TEST(Batch, MixedFolderWithAndWithoutRecursion) {
     Result flat = RunBatchCommand("-o " + out.path + "flat " + in.path, data.path);
     EXPECT_EQ(flat.exit, 1) << flat.output; // notes.txt failed
     EXPECT_EQ(FileLines(flat.output),
-              (std::vector<std::string>{"[Done]  a.jpg", "[Done]  b.png", "[Done]  c.tif",
-                                        "[Error]  notes.txt  not a picture this program reads"}));
+              (std::vector<std::string>{
+                  "[Done]  " + in.path + "a.jpg", "[Done]  " + in.path + "b.png",
+                  "[Done]  " + in.path + "c.tif",
+                  "[Error]  " + in.path + "notes.txt  not a picture this program reads"}));
     EXPECT_EQ(Lines(flat.output).back().substr(0, 38), "3 done, 1 failed, 0 cancelled in 00h 0");
     EXPECT_TRUE(fs::exists(out.path + "flat/a.jpg"));
     EXPECT_TRUE(fs::exists(out.path + "flat/b.png"));
@@ -78,22 +80,27 @@ TEST(Batch, MixedFolderWithAndWithoutRecursion) {
 
     Result deep = RunBatchCommand("-r -o " + out.path + "deep " + in.path, data.path);
     EXPECT_EQ(deep.exit, 1);
-    EXPECT_NE(deep.output.find("[Done]  sub/d.png\n"), std::string::npos) << deep.output;
+    EXPECT_NE(deep.output.find("[Done]  " + in.path + "sub/d.png\n"), std::string::npos)
+        << deep.output;
     EXPECT_TRUE(fs::exists(out.path + "deep/sub/d.png"));
     EXPECT_EQ(FileCount(out.path + "deep"), 4);
 
-    // An output folder inside the input folder is not walked into, and a link
-    // that leads nowhere is an error line rather than nothing.
+    // An output folder inside the input folder: what this run writes there is
+    // not converted again, and a link that leads nowhere is an error line rather
+    // than nothing.
     fs::create_symlink(in.path + "vanished.png", in.path + "dangling.png");
     Result inside = RunBatchCommand("-r -o " + in.path + "toned " + in.path, data.path);
     EXPECT_EQ(inside.exit, 1);
-    EXPECT_NE(inside.output.find("[Error]  dangling.png  cannot open: No such file or directory"),
+    EXPECT_NE(inside.output.find("[Error]  " + in.path +
+                                 "dangling.png  cannot open: No such file or directory"),
               std::string::npos)
         << inside.output;
     EXPECT_EQ(inside.output.find("toned/"), std::string::npos) << inside.output;
+    // A second run finds the first run's outputs there when it begins: inputs.
     Result twice = RunBatchCommand("-r -o " + in.path + "toned " + in.path, data.path);
-    EXPECT_EQ(twice.output.find("toned/"), std::string::npos) << twice.output;
-    EXPECT_EQ(FileCount(in.path + "toned"), 8); // four pictures, twice (stamped names)
+    EXPECT_NE(twice.output.find("[Done]  " + in.path + "toned/sub/d.png"), std::string::npos)
+        << twice.output;
+    EXPECT_EQ(FileCount(in.path + "toned"), 12); // four pictures, twice, and the first four
     fs::remove(in.path + "dangling.png");
 
     // A missing file and an unreadable path are errors with their reasons.
@@ -315,10 +322,10 @@ TEST(Batch, MalformedInputsAreErrorsAndTheGoodOnesBetweenThemConvert) {
     std::vector<std::string> lines = FileLines(run.output);
     EXPECT_EQ(lines.size(), set.bad.size() + set.damaged.size() + set.good.size() + 1);
     for (const std::string &name : set.bad)
-        EXPECT_NE(run.output.find("[Error]  " + name + "  "), std::string::npos) << name;
+        EXPECT_NE(run.output.find("[Error]  " + in.path + name + "  "), std::string::npos) << name;
     set.good.push_back("new\nline.jpg");
     for (const std::string &name : set.good) {
-        std::string line = "[Done]  " + name + "\n";
+        std::string line = "[Done]  " + in.path + name + "\n";
         std::replace(line.begin() + 8, line.end() - 1, '\n', '?');
         EXPECT_NE(run.output.find(line), std::string::npos) << name;
         EXPECT_FALSE(QImage(QString::fromStdString(out.path + "out/" + name)).isNull()) << name;
@@ -326,8 +333,8 @@ TEST(Batch, MalformedInputsAreErrorsAndTheGoodOnesBetweenThemConvert) {
     // A damaged copy either converts whole or leaves nothing.
     int converted = 0;
     for (const std::string &name : set.damaged) {
-        bool done = run.output.find("[Done]  " + name + "\n") != std::string::npos;
-        bool failed = run.output.find("[Error]  " + name + "  ") != std::string::npos;
+        bool done = run.output.find("[Done]  " + in.path + name + "\n") != std::string::npos;
+        bool failed = run.output.find("[Error]  " + in.path + name + "  ") != std::string::npos;
         EXPECT_NE(done, failed) << name;
         EXPECT_EQ(fs::exists(out.path + "out/" + name), done) << name;
         if (done) {

@@ -91,9 +91,15 @@ Bytes PngDeclaring(const QImage &image, uint32_t w, uint32_t h) {
     return png;
 }
 
-std::string LineOf(const std::string &output, const std::string &name) {
-    for (const std::string &line : Lines(output))
-        if (line.find("  " + name) != std::string::npos) return line;
+// The line of the file `path` names, as the batch command shows it, with the
+// name written as just `name`.
+std::string LineOf(const std::string &output, const std::string &path, const std::string &name) {
+    for (std::string line : Lines(output)) {
+        size_t at = line.find("  " + path);
+        bool whole = at != std::string::npos &&
+                     (line.size() == at + 2 + path.size() || line[at + 2 + path.size()] == ' ');
+        if (whole) return line.replace(at + 2, path.size(), name);
+    }
     return "(no line for " + name + ")";
 }
 
@@ -146,7 +152,7 @@ TEST(DamagedPictures, EveryFileEndsAsItsBytesAllow) {
         RunBatchCommand("-j 2 --memory-limit 4G -o " + out.path + " " + in.path, data.path);
     EXPECT_EQ(run.exit, 1) << run.output;
     for (const Case &c : cases) {
-        EXPECT_EQ(LineOf(run.output, c.name), c.line);
+        EXPECT_EQ(LineOf(run.output, in.path + c.name, c.name), c.line);
         if (c.output.empty()) continue;
         QImage written(QString::fromStdString(out.path + c.output));
         EXPECT_EQ(written.size(), QSize(c.width, c.height)) << c.name;

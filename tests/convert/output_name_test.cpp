@@ -71,22 +71,24 @@ int SaveThroughDraft(String *path, std::u16string_view extension, const char *by
     return PlaceOutputFile(draft, path, extension);
 }
 
-TEST_F(OutputNameTest, CollisionsTakeTheStampThenFail) {
+TEST_F(OutputNameTest, CollisionsTakeTheStampThenANumber) {
     String first = folder.In("pic.png"), second = folder.In("pic.png"),
            third = folder.In("pic.png");
     ASSERT_EQ(SaveThroughDraft(&first, u"png", "first"), 1);
     EXPECT_EQ(first, folder.In("pic.png"));
     ASSERT_EQ(SaveThroughDraft(&second, u"png", "second"), 1);
     EXPECT_EQ(second, folder.In("pic_20261207143540.png"));
-    // The same second again: both names are taken, nothing is replaced and the
-    // draft is gone.
-    errno = 0;
-    EXPECT_EQ(SaveThroughDraft(&third, u"png", "third"), 0);
-    EXPECT_EQ(errno, EEXIST);
-    EXPECT_EQ(third, folder.In("pic.png"));
+    // The same second again: both names are taken, a number follows the stamp
+    // and nothing is replaced.
+    ASSERT_EQ(SaveThroughDraft(&third, u"png", "third"), 1);
+    EXPECT_EQ(third, folder.In("pic_20261207143540_2.png"));
+    String fourth = folder.In("pic.png");
+    ASSERT_EQ(SaveThroughDraft(&fourth, u"png", "fourth"), 1);
+    EXPECT_EQ(fourth, folder.In("pic_20261207143540_3.png"));
     EXPECT_EQ(PathSize(folder.In("pic.png")), 5);
     EXPECT_EQ(PathSize(folder.In("pic_20261207143540.png")), 6);
-    EXPECT_EQ(folder.FileCount(), 2);
+    EXPECT_EQ(PathSize(third), 5);
+    EXPECT_EQ(folder.FileCount(), 4);
 }
 
 TEST_F(OutputNameTest, AFolderInTheWayAlsoCountsAsTaken) {

@@ -120,14 +120,15 @@ TEST_F(SaveJpegTest, NoOrientationNoApp1) {
     EXPECT_EQ(ReadJpegOrientation(file.data(), file.size()), 0);
 }
 
-TEST_F(SaveJpegTest, NamesCollisionsAndTheThirdSaveFails) {
+TEST_F(SaveJpegTest, NamesCollisionsAndTheThirdSaveIsNumbered) {
     ASSERT_EQ(SaveJpeg(image, folder.In("shot.png"), 95, 0), 1);
     EXPECT_TRUE(std::filesystem::exists(folder.path + "shot_png.jpg"));
     ASSERT_EQ(SaveJpeg(image, folder.In("shot.png"), 95, 0), 1);
     EXPECT_TRUE(std::filesystem::exists(folder.path + "shot_png_20261207143540.jpg"));
     auto before = std::filesystem::file_size(folder.path + "shot_png.jpg");
-    EXPECT_EQ(SaveJpeg(image, folder.In("shot.png"), 80, 0), 0);
-    EXPECT_EQ(folder.FileCount(), 2);
+    EXPECT_EQ(SaveJpeg(image, folder.In("shot.png"), 80, 0), 1);
+    EXPECT_TRUE(std::filesystem::exists(folder.path + "shot_png_20261207143540_2.jpg"));
+    EXPECT_EQ(folder.FileCount(), 3);
     EXPECT_EQ(std::filesystem::file_size(folder.path + "shot_png.jpg"), before);
 
     ASSERT_EQ(SaveJpeg(image, folder.In("IMG_1.JPG"), 95, 0), 1);

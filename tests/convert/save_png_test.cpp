@@ -238,16 +238,17 @@ TEST_F(SavePngTest, NamesCollisionsAndNoReplacing) {
     int64_t image = NoiseImage(8, 8, 1);
     ASSERT_EQ(SavePng(image, folder.In("scan.tif")), 1);
     ASSERT_EQ(SavePng(image, folder.In("scan.tif")), 1);
-    EXPECT_EQ(SavePng(image, folder.In("scan.tif")), 0);
+    ASSERT_EQ(SavePng(image, folder.In("scan.tif")), 1);
     EXPECT_TRUE(std::filesystem::exists(folder.path + "scan_tif.png"));
     EXPECT_TRUE(std::filesystem::exists(folder.path + "scan_tif_20261207143540.png"));
+    EXPECT_TRUE(std::filesystem::exists(folder.path + "scan_tif_20261207143540_2.png"));
     ASSERT_EQ(SavePng(image, folder.In("icon.PNG")), 1);
     EXPECT_TRUE(std::filesystem::exists(folder.path + "icon.PNG"));
     ASSERT_EQ(SavePng(image, folder.In("noext")), 1);
     EXPECT_TRUE(std::filesystem::exists(folder.path + "noext_.png"));
     ASSERT_EQ(SavePng(image, folder.In("a.b.c.tif")), 1);
     EXPECT_TRUE(std::filesystem::exists(folder.path + "a.b.c_tif.png"));
-    EXPECT_EQ(folder.FileCount(), 5);
+    EXPECT_EQ(folder.FileCount(), 6);
     // WritePngRgba itself never replaces a file either.
     std::ofstream(folder.path + "keep.png") << "keep";
     EXPECT_EQ(WritePngRgba(image, folder.In("keep.png")), 0);
