@@ -65,21 +65,21 @@ bool ReadBox(const std::string &text, int32_t *width, int32_t *height) {
     return true;
 }
 
-// A byte count with an optional K, M or G (powers of 1024), 1 up to
-// BatchMemoryLimitMost.
+// A byte count with an optional K, M or G (powers of 1000, as the program shows
+// sizes), 1 up to BatchMemoryLimitMost.
 bool ReadSize(const std::string &text, int64_t *bytes) {
     size_t digits = std::min(text.find_first_not_of("0123456789"), text.size());
     if (digits == 0 || digits > 16 || text.size() > digits + 1) return false;
-    int shift = 0;
+    int64_t unit = 1;
     if (digits < text.size()) {
         const char *units = "KMG";
-        const char *unit = std::strchr(units, std::toupper((unsigned char)text[digits]));
-        if (!unit || !*unit) return false;
-        shift = 10 * int(unit - units + 1);
+        const char *found = std::strchr(units, std::toupper((unsigned char)text[digits]));
+        if (!found || !*found) return false;
+        for (const char *u = units; u <= found; u++) unit *= 1000;
     }
     int64_t number = std::strtoll(text.substr(0, digits).c_str(), nullptr, 10);
-    if (number < 1 || number > (BatchMemoryLimitMost >> shift)) return false;
-    *bytes = number << shift;
+    if (number < 1 || number > BatchMemoryLimitMost / unit) return false;
+    *bytes = number * unit;
     return true;
 }
 
@@ -234,7 +234,7 @@ const char *BatchUsageText() {
            "  -j, --jobs N           files converted at once (default: number of cores)\n"
            "      --files-from FILE  read paths, one a line (\"-\" = standard input)\n"
            "      --memory-limit SIZE   memory for decoding pictures, shared by the jobs\n"
-           "                         (K, M, G suffixes; default a quarter of the memory)\n"
+           "                         (K, M, G: powers of 1000; default half the memory)\n"
            "      --list-presets     print every preset row with its name and stops, then exit\n"
            "      --export-lut FILE.png   write the tone's colour table (2048 x 1, RGB), then "
            "exit\n"

@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr int64_t MinimumDefaultLimit = int64_t(1) << 30;
+constexpr int64_t MinimumDefaultLimit = 1000 * 1000 * 1000;
 
 std::atomic<int64_t> &Share() {
     static std::atomic<int64_t> share{DefaultMemoryLimit()};

@@ -10,7 +10,7 @@
 #include <string>
 
 // The limit of a whole run when none is given: half of physical memory, at
-// least 1 GiB.
+// least 1 GB.
 int64_t DefaultMemoryLimit();
 // Each job's share of `limit` bytes for `jobs` jobs at once.
 void SetMemoryLimit(int64_t limit, int jobs);
