@@ -7,12 +7,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+#include <zlib.h>
 
 namespace {
 
 // Files are read whole for the check only up to this size; a bitmap format
 // file larger than this is taken as it is.
 constexpr int64_t LargestCheckedFile = int64_t(256) << 20;
+
+uint32_t Big32(const unsigned char *p) {
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
 
 uint32_t Little32(const unsigned char *p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
@@ -54,21 +59,29 @@ int64_t RunLengthRows(const unsigned char *p, const unsigned char *end, int64_t 
     return height;
 }
 
-std::string BmpCutShort(const std::vector<unsigned char> &file, int64_t height) {
-    if (file.size() < 34) return std::string();
-    uint32_t offset = Little32(&file[10]), header = Little32(&file[14]);
-    if (header < 40 || offset >= file.size()) return std::string(); // old headers: not checked
-    int64_t width = int32_t(Little32(&file[18]));
-    int bits = file[28] | file[29] << 8;
-    uint32_t compression = Little32(&file[30]);
-    const unsigned char *data = file.data() + offset, *end = file.data() + file.size();
+std::vector<unsigned char> WholeFile(int descriptor, int64_t size) {
+    std::vector<unsigned char> file(static_cast<size_t>(size));
+    if (pread(descriptor, file.data(), file.size(), 0) != ssize_t(file.size())) file.clear();
+    return file;
+}
+
+std::string BmpCutShort(int descriptor, int64_t size, int64_t height) {
+    unsigned char head[34];
+    if (height < 1 || pread(descriptor, head, 34, 0) != 34) return std::string();
+    uint32_t offset = Little32(&head[10]), header = Little32(&head[14]);
+    if (header < 40 || offset >= size) return std::string(); // old headers: not checked
+    int64_t width = int32_t(Little32(&head[18]));
+    int bits = head[28] | head[29] << 8;
+    uint32_t compression = Little32(&head[30]);
     int64_t rows;
     if (compression == 1 || compression == 2) {
-        rows = RunLengthRows(data, end, height, compression == 2);
+        std::vector<unsigned char> file = WholeFile(descriptor, size);
+        if (file.empty()) return std::string();
+        rows = RunLengthRows(file.data() + offset, file.data() + size, height, compression == 2);
     } else if (compression == 0 || compression == 3 || compression == 6) {
         int64_t rowBytes = (width * bits + 31) / 32 * 4;
         if (rowBytes <= 0) return std::string();
-        rows = std::min<int64_t>(height, (end - data) / rowBytes);
+        rows = std::min<int64_t>(height, (size - offset) / rowBytes);
     } else {
         return std::string();
     }
@@ -76,7 +89,9 @@ std::string BmpCutShort(const std::vector<unsigned char> &file, int64_t height) 
 }
 
 // An X bitmap is C text: the bits are the hexadecimal numbers after its '{'.
-std::string XbmCutShort(const std::vector<unsigned char> &file, int64_t width, int64_t height) {
+std::string XbmCutShort(int descriptor, int64_t size, int64_t width, int64_t height) {
+    std::vector<unsigned char> file = WholeFile(descriptor, size);
+    if (width < 1 || height < 1 || file.empty()) return std::string();
     const char *text = reinterpret_cast<const char *>(file.data());
     const char *end = text + file.size();
     const char *p = static_cast<const char *>(std::memchr(text, '{', file.size()));
@@ -89,20 +104,64 @@ std::string XbmCutShort(const std::vector<unsigned char> &file, int64_t width, i
     return rows < height ? CutAfter(rows, height) : std::string();
 }
 
+// Whether the chunks of a PNG lead to its end chunk within the file (heads only).
+bool PngReachesItsEnd(int descriptor, int64_t size) {
+    unsigned char head[8];
+    for (int64_t at = 8; at + 8 <= size; at += 12 + int64_t(Big32(head))) {
+        if (pread(descriptor, head, 8, off_t(at)) != 8) return false;
+        if (std::memcmp(head + 4, "IEND", 4) == 0) return true;
+    }
+    return false;
+}
+
+// A PNG whose last chunk runs past the end of the file, or that ends before its
+// end chunk: the rows its picture data holds, found by inflating what is there
+// (an interlaced picture has no whole row before its last pass).
+std::string PngCutShort(int descriptor, int64_t size) {
+    if (PngReachesItsEnd(descriptor, size)) return std::string();
+    std::vector<unsigned char> file = WholeFile(descriptor, size);
+    if (file.size() < 33 || std::memcmp(&file[12], "IHDR", 4) != 0) return std::string();
+    int64_t width = Big32(&file[16]), height = Big32(&file[20]);
+    static const int channels[7] = {1, 0, 3, 1, 2, 0, 4}; // by colour type
+    int depth = file[24], type = file[25] < 7 ? file[25] : 1, interlaced = file[28];
+    int64_t rowBytes = 1 + (width * channels[type] * depth + 7) / 8;
+    z_stream z = {};
+    if (width < 1 || height < 1 || inflateInit(&z) != Z_OK) return std::string();
+    unsigned char sink[1 << 16];
+    int64_t inflated = 0;
+    int result = Z_OK;
+    for (size_t at = 8; at + 8 <= file.size() && result == Z_OK; at += 12 + Big32(&file[at])) {
+        if (std::memcmp(&file[at + 4], "IDAT", 4) != 0) continue;
+        z.next_in = &file[at + 8];
+        z.avail_in = uInt(std::min<uint64_t>(Big32(&file[at]), file.size() - at - 8));
+        while (z.avail_in > 0 && result == Z_OK) {
+            z.next_out = sink, z.avail_out = sizeof sink;
+            result = inflate(&z, Z_NO_FLUSH);
+            inflated += int64_t(sizeof sink - z.avail_out);
+        }
+        if (result == Z_BUF_ERROR) result = Z_OK; // wants the next chunk's bytes
+    }
+    inflateEnd(&z);
+    // Picture data that ends whole, or is broken, is for the decoder to judge.
+    if (result != Z_OK) return std::string();
+    int64_t rows = interlaced ? 0 : std::min(height, inflated / rowBytes);
+    return CutAfter(rows, height);
+}
+
 } // namespace
 
 std::string CutShortReason(int descriptor, int64_t width, int64_t height) {
     struct stat status;
-    if (width < 1 || height < 1 || fstat(descriptor, &status) != 0 ||
-        status.st_size > LargestCheckedFile || status.st_size < 8)
+    if (fstat(descriptor, &status) != 0 || status.st_size > LargestCheckedFile ||
+        status.st_size < 8)
         return std::string();
     unsigned char head[8];
     if (pread(descriptor, head, 8, 0) != 8) return std::string();
     bool bmp = head[0] == 'B' && head[1] == 'M';
     bool xbm = std::memcmp(head, "#define ", 8) == 0;
-    if (!bmp && !xbm) return std::string();
-    std::vector<unsigned char> file(size_t(status.st_size));
-    if (pread(descriptor, file.data(), file.size(), 0) != ssize_t(file.size()))
-        return std::string();
-    return bmp ? BmpCutShort(file, height) : XbmCutShort(file, width, height);
+    bool png = head[0] == 0x89 && std::memcmp(head + 1, "PNG", 3) == 0;
+    int64_t size = status.st_size;
+    if (bmp) return BmpCutShort(descriptor, size, height);
+    if (xbm) return XbmCutShort(descriptor, size, width, height);
+    return png ? PngCutShort(descriptor, size) : std::string();
 }

@@ -171,6 +171,8 @@ PlatformPicture *OpenPlatformPicture(const String &path) {
     if (descriptor < 0) return nullptr;
     QString name = QString::fromUtf16(path.data(), qsizetype(path.size()));
     if (!PngChunksFitTheFile(descriptor)) {
+        std::string cut = CutShortReason(descriptor, 0, 0);
+        if (!cut.empty()) SetFailureReason(cut);
         close(descriptor);
         return nullptr;
     }

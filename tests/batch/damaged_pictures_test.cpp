@@ -72,7 +72,7 @@ TEST(DamagedPictures, EveryFileEndsAsItsBytesAllow) {
     size_t frame = 0; // the progressive frame header's height field
     while (!(progressive[frame] == 0xFF && progressive[frame + 1] == 0xC2)) frame++;
     Picture(640, 480, false).save(QString::fromStdString(in.path + "bmp"), "BMP");
-    Picture(16, 16, true).save(QString::fromStdString(in.path + "png"), "PNG");
+    Picture(640, 480, false).save(QString::fromStdString(in.path + "png"), "PNG");
     // A run of 16 pixels, a skip over 20 pixels and 2 rows, one more run, the end.
     Bytes runs = {16, 200, 0, 2, 20, 2, 8, 120, 0, 1};
     std::string xbm = "#define b_width 32767\n#define b_height 32767\nstatic char b[] = {0x00,";
@@ -98,6 +98,8 @@ TEST(DamagedPictures, EveryFileEndsAsItsBytesAllow) {
          "[Error]  bomb.jpg  needs about 6.5 GB, over the limit"},
         {"bomb.png", Declaring(in.Read("png"), 16, 4, 30000, 30000, true),
          "[Error]  bomb.png  needs about 4.1 GB, over the limit"},
+        {"png-cut.png", FirstPart(in.Read("png"), 0.5),
+         "[Error]  png-cut.png  cut short after row 234 of 480"},
         {"bitmap-cut.bmp", FirstPart(in.Read("bmp"), 0.5),
          "[Error]  bitmap-cut.bmp  cut short after row 239 of 480"},
         {"runs-cut.bmp", RunLengthBmp(40, 6, Bytes(runs.begin(), runs.begin() + 6)),

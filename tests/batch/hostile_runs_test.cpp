@@ -1,7 +1,6 @@
 // tintwell-batch in hostile surroundings, run as a user runs it: the output
 // folder inside an input folder, inputs of one name, list lines without end,
 // descriptors running out, and signals while it waits on a list or a full pipe.
-#include "batch/batch_run.h"
 #include "tests/batch/batch_harness.h"
 #include "tests/support/temp_folder.h"
 
@@ -109,12 +108,4 @@ TEST(HostileRuns, StopsEndEveryWait) {
                 "INT"),
          {{"exit 130", 1}}},
     });
-}
-
-TEST(HostileRuns, TheLoadersReasonWinsOverAGuess) {
-    ConversionOutcome outcome;
-    outcome.FailedStage = StageLoad;
-    outcome.Reason = "needs about 5.4 GB, over the limit";
-    EXPECT_EQ(BatchLine(BatchInput{u"/none/a.jpg", u"", u"a.jpg", ""}, StatusError, outcome),
-              "[Error]  a.jpg  needs about 5.4 GB, over the limit");
 }
