@@ -148,6 +148,67 @@ std::string PngCutShort(int descriptor, int64_t size) {
     return CutAfter(rows, height);
 }
 
+// The pixels the LZW codes in a GIF's sub-blocks at `p` stand for. Only the
+// length of each table entry is kept: an entry is one pixel longer than the
+// entry it grew from.
+int64_t GifPixels(const unsigned char *p, const unsigned char *end, int minimumBits) {
+    if (minimumBits < 2 || minimumBits > 11) return 0;
+    const int clear = 1 << minimumBits, stop = clear + 1;
+    std::vector<int64_t> length(4096, 1);
+    int next = clear + 2, bits = minimumBits + 1, previous = -1;
+    int64_t pixels = 0;
+    uint32_t buffer = 0;
+    int held = 0;
+    for (int block = 0; p < end && (block = *p++) > 0; p += block) {
+        for (int i = 0; i < block && p + i < end; i++) {
+            buffer |= uint32_t(p[i]) << held, held += 8;
+            for (; held >= bits; held -= bits, buffer >>= bits) {
+                int code = int(buffer & ((1u << bits) - 1));
+                if (code == clear) {
+                    next = clear + 2, bits = minimumBits + 1, previous = -1;
+                    continue;
+                }
+                if (code == stop || code > next) return pixels;
+                int64_t made = code < next     ? length[size_t(code)]
+                               : previous >= 0 ? length[size_t(previous)] + 1
+                                               : 1;
+                if (previous >= 0 && next < 4096) {
+                    length[size_t(next)] = length[size_t(previous)] + 1;
+                    if (++next == (1 << bits) && bits < 12) bits++;
+                }
+                pixels += made;
+                previous = code;
+            }
+        }
+    }
+    return pixels;
+}
+
+// The first picture of a GIF whose data runs past the end of the file.
+std::string GifCutShort(int descriptor, int64_t size) {
+    std::vector<unsigned char> file = WholeFile(descriptor, size);
+    if (file.size() < 13) return std::string();
+    const unsigned char *p = file.data() + 13, *end = file.data() + file.size();
+    if (file[10] & 0x80) p += 3 << ((file[10] & 7) + 1); // the global colour table
+    auto skipBlocks = [&] {
+        while (p < end && *p) p += 1 + *p;
+        p++;
+    };
+    while (p < end && *p == 0x21) p += 2, skipBlocks(); // extensions before the picture
+    if (end - p < 11 || *p != 0x2C) return std::string();
+    int64_t width = p[5] | p[6] << 8, height = p[7] | p[8] << 8;
+    bool interlaced = p[9] & 0x40;
+    if (p[9] & 0x80) p += 3 << ((p[9] & 7) + 1); // the local colour table
+    p += 10;
+    if (p >= end || width < 1 || height < 1) return std::string();
+    int minimumBits = *p++;
+    const unsigned char *data = p;
+    skipBlocks();
+    if (p <= end) return std::string(); // the picture's data ends within the file
+    int64_t pixels = GifPixels(data, end, minimumBits);
+    return CutAfter(interlaced ? 0 : std::min(height, pixels / width), height);
+}
+
 } // namespace
 
 std::string CutShortReason(int descriptor, int64_t width, int64_t height) {
@@ -163,5 +224,6 @@ std::string CutShortReason(int descriptor, int64_t width, int64_t height) {
     int64_t size = status.st_size;
     if (bmp) return BmpCutShort(descriptor, size, height);
     if (xbm) return XbmCutShort(descriptor, size, width, height);
+    if (std::memcmp(head, "GIF8", 4) == 0) return GifCutShort(descriptor, size);
     return png ? PngCutShort(descriptor, size) : std::string();
 }

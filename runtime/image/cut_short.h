@@ -1,7 +1,8 @@
 // Whether a picture file holds every row its head declares, for the formats
 // whose platform decoders fill in or leave out what is missing and still call
-// the picture read (uncompressed and run-length bitmaps, BMP, and X bitmaps,
-// XBM), and for PNG, whose decoder refuses a short file without saying why.
+// the picture read (uncompressed and run-length bitmaps, BMP, X bitmaps, XBM,
+// and the first picture of a GIF), and for PNG, whose decoder refuses a short
+// file without saying why.
 // Looks at the file only, through its descriptor, without moving its position.
 // Any thread.
 #pragma once

@@ -32,6 +32,29 @@ Bytes RunLengthBmp(int w, int h, const Bytes &runs) {
     return b;
 }
 
+// A w x h GIF of 128 grey levels whose LZW codes are each a byte: a clear code
+// every 100 pixels keeps the table below 256 entries.
+Bytes Gif(int w, int h) {
+    Bytes b = {'G', 'I', 'F', '8', '9', 'a'};
+    Put(b, uint32_t(w), 2), Put(b, uint32_t(h), 2), Put(b, 0xF6, 3);
+    for (uint32_t i = 0; i < 128; i++) Put(b, i * 2 * 0x10101, 3);
+    b.push_back(',');
+    Put(b, 0, 4), Put(b, uint32_t(w), 2), Put(b, uint32_t(h), 2), Put(b, 0x700, 2);
+    Bytes codes;
+    for (int i = 0; i < w * h; i++) {
+        if (i % 100 == 0) codes.push_back(128);
+        codes.push_back((unsigned char)((i % w + i / w) & 127));
+    }
+    codes.push_back(129);
+    for (size_t at = 0; at < codes.size(); at += 255) {
+        size_t n = std::min<size_t>(255, codes.size() - at);
+        b.push_back((unsigned char)n);
+        b.insert(b.end(), codes.begin() + long(at), codes.begin() + long(at + n));
+    }
+    b.insert(b.end(), {0, ';'});
+    return b;
+}
+
 // A JPEG of the harness's picture in TurboJPEG's pixel format `format`.
 Bytes MadeJpeg(int w, int h, int format, int flags) {
     QImage rgba = Picture(w, h, false).convertToFormat(QImage::Format_RGBA8888);
@@ -100,6 +123,8 @@ TEST(DamagedPictures, EveryFileEndsAsItsBytesAllow) {
          "[Error]  bomb.png  needs about 4.1 GB, over the limit"},
         {"png-cut.png", FirstPart(in.Read("png"), 0.5),
          "[Error]  png-cut.png  cut short after row 234 of 480"},
+        {"gif-cut.gif", FirstPart(Gif(64, 48), 0.6),
+         "[Error]  gif-cut.gif  cut short after row 26 of 48"},
         {"bitmap-cut.bmp", FirstPart(in.Read("bmp"), 0.5),
          "[Error]  bitmap-cut.bmp  cut short after row 239 of 480"},
         {"runs-cut.bmp", RunLengthBmp(40, 6, Bytes(runs.begin(), runs.begin() + 6)),
