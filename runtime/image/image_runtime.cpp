@@ -1,5 +1,7 @@
 #include "runtime/image/image_runtime.h"
 
+#include "runtime/image/platform_reader.h"
+
 #include "runtime/image/codecs.h"
 #include "runtime/image/draw_target.h"
 #include "runtime/image/images.h"
@@ -11,6 +13,7 @@ void StartImageRuntime() {
     RegisterDrawTargetSlice();
     RegisterDecodeStateSlice();
     RegisterBmpCodec();
+    StartPlatformReader();
 }
 
 void EndImageRuntime() {

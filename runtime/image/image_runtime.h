@@ -2,7 +2,8 @@
 // thread uses images, drawing outputs or codecs. Both calls are idempotent.
 #pragma once
 
-// Registers the per-thread drawing output and decode state and the BMP entry.
+// Registers the per-thread drawing output and decode state and the BMP entry,
+// and loads the platform reader's plug-ins on this (the main) thread.
 void StartImageRuntime();
 // Registers the PNG decoder and encoder (after StartImageRuntime).
 void RegisterPngCodec();

@@ -152,16 +152,27 @@ void ToRgbaInPlace(unsigned char *pixels, int64_t width, int64_t height, int64_t
     }
 }
 
+// Formats the installed plug-ins know by name.
+const QList<QByteArray> &KnownFormats() {
+    static const QList<QByteArray> known = QImageReader::supportedImageFormats();
+    return known;
+}
+
 } // namespace
 
-PlatformPicture *OpenPlatformPicture(const String &path) {
+void StartPlatformReader() {
     // The limit is one process-wide setting: set it once, not from every
     // thread that reads a picture.
-    static std::once_flag limitSet;
-    std::call_once(limitSet, [] {
+    static std::once_flag started;
+    std::call_once(started, [] {
         if (QImageReader::allocationLimit() < ReaderAllocationLimitMb)
             QImageReader::setAllocationLimit(ReaderAllocationLimitMb);
+        KnownFormats();
     });
+}
+
+PlatformPicture *OpenPlatformPicture(const String &path) {
+    StartPlatformReader(); // a caller that did not start the runtime still reads
     // Only regular files are read: a named pipe or a device would block the
     // reader for good. The file is opened without waiting, looked at, and the
     // same descriptor is then read, so nothing can be swapped in between.
@@ -225,10 +236,9 @@ PlatformPicture *ReadPlatformPicture(const String &path) {
 bool PlatformReadsAsPng(const String &path) {
     QString name = QString::fromUtf16(path.data(), qsizetype(path.size()));
     QByteArray suffix = QFileInfo(name).suffix().toLower().toLatin1();
-    // Formats the installed plug-ins know by name: a reader for such a suffix is
-    // used whatever the file holds.
-    static const QList<QByteArray> known = QImageReader::supportedImageFormats();
-    return suffix.isEmpty() || suffix == "png" || !known.contains(suffix);
+    // A reader for a suffix the installed plug-ins know by name is used
+    // whatever the file holds.
+    return suffix.isEmpty() || suffix == "png" || !KnownFormats().contains(suffix);
 }
 
 int64_t PlatformPictureWidth(const PlatformPicture *picture) {

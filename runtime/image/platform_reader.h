@@ -15,6 +15,13 @@
 
 struct PlatformPicture; // a decoded picture, opaque outside the reader
 
+// Loads the image plug-ins and sets the reader's allocation limit, on the
+// calling thread, which must outlive every thread that reads pictures (the
+// main thread). Qt's plug-in loader belongs to the thread that first needs it;
+// first made on a worker, it was destroyed at exit after that thread's data
+// and corrupted the heap. Idempotent.
+void StartPlatformReader();
+
 // Opens the file and reads its size from its head (a reader that cannot tell
 // decodes the whole picture now); nullptr when no plug-in can read it. The
 // picture itself is decoded by the first call below that needs it.
