@@ -483,8 +483,11 @@ int StreamJpegConversion(const String &path, const String &outputFolder,
     int64_t maxWidth = settings.MaxWidth, maxHeight = settings.MaxHeight;
     if (orientation >= 5 && orientation <= 8) std::swap(maxWidth, maxHeight);
     JpegScalePlan scaling = PlanJpegScale(storedWidth, storedHeight, maxWidth, maxHeight);
-    // A picture over its memory share is refused by the whole-image loader, with the reason.
-    if (!FitsMemoryShare(JpegLoadingBytes(file.get(), size_t(length), scaling))) return 0;
+    // A picture over its memory share, or one its data cannot hold, is refused
+    // by the whole-image loader, with the reason.
+    if (!FitsMemoryShare(JpegLoadingBytes(file.get(), size_t(length), scaling)) ||
+        !JpegTooShortReason(file.get(), size_t(length)).empty())
+        return 0;
 
     Decoder decoder;
     if (!StartDecoder(decoder, file.get(), length, scaling.scale) ||

@@ -1,5 +1,7 @@
 #include "tone/jpeg_check.h"
 
+#include "runtime/base/failure_reason.h"
+
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
@@ -57,9 +59,10 @@ bool ReadHeader(Checker &c, const unsigned char *data, size_t length) {
 // file. False on a fatal error (the rows lost are then unknown).
 bool DecodeSmall(Checker &c, JSAMPROW row) {
     if (setjmp(c.errors.jump)) return false;
-    while (c.info.output_scanline < c.info.output_height)
+    // Once rows are lost the answer is known.
+    while (c.info.output_scanline < c.info.output_height && !c.errors.lost)
         if (jpeg_read_scanlines(&c.info, &row, 1) != 1) return false;
-    jpeg_finish_decompress(&c.info);
+    if (!c.errors.lost) jpeg_finish_decompress(&c.info);
     return true;
 }
 
@@ -95,6 +98,20 @@ int64_t JpegCoefficientBytes(const unsigned char *data, size_t length) {
     return bytes;
 }
 
+std::string JpegTooShortReason(const unsigned char *data, size_t length) {
+    Checker c;
+    if (!ReadHeader(c, data, length) || c.info.arith_code) return std::string();
+    uint64_t blocks = 0;
+    for (int n = 0; n < c.info.num_components; n++)
+        blocks += uint64_t(c.info.comp_info[n].width_in_blocks) *
+                  uint64_t(c.info.comp_info[n].height_in_blocks);
+    if (uint64_t(length) * 8 >= blocks) return std::string();
+    // A progressive file gives up no row before its last scan, and decoding
+    // even its header's worth would take the whole picture's coefficients.
+    if (c.info.progressive_mode) return CutShortText(0, c.info.image_height);
+    return JpegCutShortReason(data, length);
+}
+
 std::string JpegCutShortReason(const unsigned char *data, size_t length) {
     Checker c;
     if (!ReadHeader(c, data, length)) return std::string();
@@ -109,9 +126,5 @@ std::string JpegCutShortReason(const unsigned char *data, size_t length) {
     if (!c.errors.lost) return std::string();
     // Each row at an eighth stands for eight rows of the picture. The decoder
     // reads a few bytes ahead, so the rows counted are the ones surely whole.
-    int64_t rows = std::min(height, c.errors.lostAtRow * 8);
-    char text[96];
-    std::snprintf(text, sizeof text, "cut short after row %lld of %lld", (long long)rows,
-                  (long long)height);
-    return text;
+    return CutShortText(std::min(height, c.errors.lostAtRow * 8), height);
 }

@@ -22,6 +22,13 @@ int64_t JpegCoefficientBytes(const unsigned char *data, size_t length);
 // the size, so it costs a fraction of a real decode.
 std::string JpegCutShortReason(const unsigned char *data, size_t length);
 
+// The reason of JpegCutShortReason, found before decoding, for data too short
+// to hold the picture its header declares: Huffman codes give every 8 x 8 block
+// at least one bit, so a few hundred bytes cannot hold 65500 x 65500 pixels.
+// Empty when the data may be long enough (or is arithmetic-coded, which can do
+// with less). Spares a decoder the whole picture's work on made-up rows.
+std::string JpegTooShortReason(const unsigned char *data, size_t length);
+
 // Whether a libjpeg warning code means rows of the picture are missing: the
 // data ended, or a marker came in the middle of the picture's data.
 bool JpegWarningLosesRows(int code);

@@ -189,6 +189,11 @@ int64_t LoadJpegScaled(const String &path, int64_t maxWidth, int64_t maxHeight, 
         SetFailureReason(overLimit);
         return 0;
     }
+    std::string tooShort = JpegTooShortReason(data.get(), size_t(length));
+    if (!tooShort.empty()) {
+        SetFailureReason(tooShort);
+        return 0;
+    }
     int64_t image = DecodeInto(data.get(), size_t(length), plan.decodedWidth, plan.decodedHeight);
     data.reset(); // the file's bytes are not needed for the resize
     if (!image) return 0;

@@ -4,6 +4,7 @@
 // it, so nobody has to reopen the file later to guess. Per thread.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 void SetFailureReason(std::string reason);
@@ -12,3 +13,7 @@ void SetFailureReason(std::string reason);
 bool FailureReasonGiven();
 // The reason, cleared; empty when none was set.
 std::string TakeFailureReason();
+
+// The reason of a picture whose data ends before its last row: "cut short after
+// row N of H", N rows being whole.
+std::string CutShortText(int64_t rows, int64_t height);

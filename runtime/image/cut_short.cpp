@@ -1,5 +1,7 @@
 #include "runtime/image/cut_short.h"
 
+#include "runtime/base/failure_reason.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -21,13 +23,6 @@ uint32_t Big32(const unsigned char *p) {
 
 uint32_t Little32(const unsigned char *p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-std::string CutAfter(int64_t rows, int64_t height) {
-    char text[96];
-    std::snprintf(text, sizeof text, "cut short after row %lld of %lld", (long long)rows,
-                  (long long)height);
-    return text;
 }
 
 // Rows a run-length bitmap ends before its data runs out: every row when the
@@ -85,7 +80,7 @@ std::string BmpCutShort(int descriptor, int64_t size, int64_t height) {
     } else {
         return std::string();
     }
-    return rows < height ? CutAfter(rows, height) : std::string();
+    return rows < height ? CutShortText(rows, height) : std::string();
 }
 
 // An X bitmap is C text: the bits are the hexadecimal numbers after its '{'.
@@ -101,7 +96,7 @@ std::string XbmCutShort(int descriptor, int64_t size, int64_t width, int64_t hei
         if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && std::isxdigit((unsigned char)p[2]))
             numbers++;
     int64_t rows = numbers / rowBytes;
-    return rows < height ? CutAfter(rows, height) : std::string();
+    return rows < height ? CutShortText(rows, height) : std::string();
 }
 
 // Whether the chunks of a PNG lead to its end chunk within the file (heads only).
@@ -145,7 +140,7 @@ std::string PngCutShort(int descriptor, int64_t size) {
     // Picture data that ends whole, or is broken, is for the decoder to judge.
     if (result != Z_OK) return std::string();
     int64_t rows = interlaced ? 0 : std::min(height, inflated / rowBytes);
-    return CutAfter(rows, height);
+    return CutShortText(rows, height);
 }
 
 // The pixels the LZW codes in a GIF's sub-blocks at `p` stand for. Only the
@@ -206,7 +201,7 @@ std::string GifCutShort(int descriptor, int64_t size) {
     skipBlocks();
     if (p <= end) return std::string(); // the picture's data ends within the file
     int64_t pixels = GifPixels(data, end, minimumBits);
-    return CutAfter(interlaced ? 0 : std::min(height, pixels / width), height);
+    return CutShortText(interlaced ? 0 : std::min(height, pixels / width), height);
 }
 
 } // namespace
