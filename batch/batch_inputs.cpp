@@ -118,6 +118,12 @@ int StartInputWalk(InputWalker *walker, const std::vector<std::string> &argument
         walker->list = open(filesFrom.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (walker->list < 0) return 0;
         walker->ownsList = true;
+        // A folder opens, and then every read fails: no list at all.
+        struct stat status;
+        if (fstat(walker->list, &status) != 0 || S_ISDIR(status.st_mode)) {
+            EndInputWalk(walker);
+            return 0;
+        }
         int flags = fcntl(walker->list, F_GETFL);
         if (flags >= 0) fcntl(walker->list, F_SETFL, flags & ~O_NONBLOCK);
     }

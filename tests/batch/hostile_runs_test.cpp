@@ -79,6 +79,8 @@ TEST(HostileRuns, OutputsInsideInputsClashingNamesAndUnusableLines) {
         {"timeout --preserve-status -s INT -k 8 2 $B --files-from /dev/zero -o out; echo exit $?",
          {{"path longer than 4096 bytes", 1}, {"exit 130", 1}}},
         {"ulimit -n 16; $B -r -o out deep", {{"cannot list: Too many open files", 1}}},
+        {"$B --files-from in -o out; echo exit $?",
+         {{"cannot read --files-from in", 1}, {"exit 2", 1}}},
         {"$B -r -o in/t in >/dev/null; script -qec \"$B -r -o in/t in\" /dev/null",
          {{"[Done]  ", 8}, {"8/8 files", 1}}},
         {"$B --verbose --memory-limit 4G -j 2 -n -o out in; $B --memory-limit 4X -o out in; "
