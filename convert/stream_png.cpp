@@ -11,7 +11,6 @@
 #include "runtime/image/draw_target.h"
 #include "runtime/image/images.h"
 #include "runtime/image/pixel_layout.h"
-#include "runtime/image/platform_reader.h"
 #include "tone/load_jpeg.h"
 
 #include <algorithm>
@@ -154,8 +153,6 @@ int StreamPngConversion(const String &path, const String &outputFolder,
                         const ConversionSettings &settings, int shift, int64_t ordinal,
                         int64_t data, const StatusSink &sink, ConversionOutcome &outcome,
                         int *status) {
-    // The platform reader, which the whole-image path uses, would not read it.
-    if (!PlatformReadsAsPng(path)) return 0;
     Reader reader;
     reader.file = OpenBinFileForReading(-1, path);
     unsigned char head[8];

@@ -6,7 +6,6 @@
 #include "runtime/image/images.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QImageIOHandler>
 #include <QImageReader>
@@ -152,12 +151,6 @@ void ToRgbaInPlace(unsigned char *pixels, int64_t width, int64_t height, int64_t
     }
 }
 
-// Formats the installed plug-ins know by name.
-const QList<QByteArray> &KnownFormats() {
-    static const QList<QByteArray> known = QImageReader::supportedImageFormats();
-    return known;
-}
-
 } // namespace
 
 void StartPlatformReader() {
@@ -167,7 +160,7 @@ void StartPlatformReader() {
     std::call_once(started, [] {
         if (QImageReader::allocationLimit() < ReaderAllocationLimitMb)
             QImageReader::setAllocationLimit(ReaderAllocationLimitMb);
-        KnownFormats();
+        QImageReader::supportedImageFormats(); // loads the plug-ins here
     });
 }
 
@@ -180,7 +173,6 @@ PlatformPicture *OpenPlatformPicture(const String &path) {
     if (!NativePath(path, &native)) return nullptr;
     int descriptor = OpenRegularFileForReading(native);
     if (descriptor < 0) return nullptr;
-    QString name = QString::fromUtf16(path.data(), qsizetype(path.size()));
     if (!PngChunksFitTheFile(descriptor)) {
         std::string cut = CutShortReason(descriptor, 0, 0);
         if (!cut.empty()) SetFailureReason(cut);
@@ -196,9 +188,9 @@ PlatformPicture *OpenPlatformPicture(const String &path) {
         close(descriptor);
         return nullptr;
     }
-    // The name's extension still guides the choice of reader, as for a path.
-    picture->reader = std::make_unique<QImageReader>(&picture->file,
-                                                     QFileInfo(name).suffix().toLower().toLatin1());
+    // The content alone chooses the reader: a PNG named .jpg is a PNG.
+    picture->reader = std::make_unique<QImageReader>(&picture->file);
+    picture->reader->setDecideFormatFromContent(true);
     // Orientation is the caller's business; the picture comes back as stored.
     picture->reader->setAutoTransform(false);
     picture->size = picture->reader->size();
@@ -231,14 +223,6 @@ PlatformPicture *ReadPlatformPicture(const String &path) {
         return nullptr;
     }
     return picture;
-}
-
-bool PlatformReadsAsPng(const String &path) {
-    QString name = QString::fromUtf16(path.data(), qsizetype(path.size()));
-    QByteArray suffix = QFileInfo(name).suffix().toLower().toLatin1();
-    // A reader for a suffix the installed plug-ins know by name is used
-    // whatever the file holds.
-    return suffix.isEmpty() || suffix == "png" || !KnownFormats().contains(suffix);
 }
 
 int64_t PlatformPictureWidth(const PlatformPicture *picture) {

@@ -29,10 +29,6 @@ PlatformPicture *OpenPlatformPicture(const String &path);
 // OpenPlatformPicture and the decoding at once: nullptr unless the whole file
 // decodes.
 PlatformPicture *ReadPlatformPicture(const String &path);
-// Whether the reader would read a PNG at `path` as a PNG: the name's extension
-// chooses the reader when a plug-in knows it (a PNG named .jpg is then refused),
-// and the content chooses it otherwise.
-bool PlatformReadsAsPng(const String &path);
 
 int64_t PlatformPictureWidth(const PlatformPicture *picture);
 int64_t PlatformPictureHeight(const PlatformPicture *picture);

@@ -1,7 +1,8 @@
-// Pictures whose bytes lie: data that ends before the last row, heads that
-// declare far more than the file holds, bitmaps that skip pixels, turned
-// pictures only the platform reads. All through the built tintwell-batch, as a
-// user meets them: the line it prints for each file and the file it writes.
+// Pictures whose bytes or names lie: data that ends before the last row, heads
+// that declare far more than the file holds, bitmaps that skip pixels, turned
+// pictures only the platform reads, a PNG named as another format. All through
+// the built tintwell-batch, as a user meets them: the line it prints for each
+// file and the file it writes.
 #include "tests/batch/batch_harness.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_jpeg.h"
@@ -121,6 +122,7 @@ TEST(DamagedPictures, EveryFileEndsAsItsBytesAllow) {
          "[Error]  bomb.jpg  needs about 6.5 GB, over the limit"},
         {"bomb.png", Declaring(in.Read("png"), 16, 4, 30000, 30000, true),
          "[Error]  bomb.png  needs about 4.1 GB, over the limit"},
+        {"png-named.tif", in.Read("png"), "[Done]  png-named.tif", "png-named_tif.png", 640, 480},
         {"png-cut.png", FirstPart(in.Read("png"), 0.5),
          "[Error]  png-cut.png  cut short after row 234 of 480"},
         {"gif-cut.gif", FirstPart(Gif(64, 48), 0.6),
@@ -156,7 +158,7 @@ TEST(DamagedPictures, EveryFileEndsAsItsBytesAllow) {
         QImage written(QString::fromStdString(out.path + c.output));
         EXPECT_EQ(written.size(), QSize(c.width, c.height)) << c.name;
     }
-    EXPECT_EQ(FileCount(out.path), 4) << "only whole pictures are written";
+    EXPECT_EQ(FileCount(out.path), 5) << "only whole pictures are written";
     EXPECT_EQ(RunBatchCommand("-o " + alone.path + " " + in.path + "runs.bmp", data.path).exit, 0);
     EXPECT_TRUE(alone.Read("runs_bmp.png") == out.Read("runs_bmp.png"));
 }
