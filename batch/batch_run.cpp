@@ -78,21 +78,6 @@ std::string Duration(int64_t seconds) {
     return text;
 }
 
-// Why a file no loader read could not be converted.
-std::string LoadFailureReason(const String &path) {
-    std::string native;
-    if (!NativePath(path, &native)) return "cannot open: Invalid argument";
-    int descriptor = open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0) return std::string("cannot open: ") + std::strerror(errno);
-    struct stat status;
-    bool regular = fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
-    bool folder = !regular && S_ISDIR(status.st_mode);
-    close(descriptor);
-    if (folder) return "is a folder";
-    if (!regular) return "not a regular file";
-    return "not a picture this program reads";
-}
-
 void DrawProgress(SharedRun &shared, const BatchRun &run, std::FILE *err) {
     int64_t now = MillisecondClock();
     if (now - shared.lastProgress < ProgressPeriodMs) return;
@@ -226,12 +211,8 @@ std::string BatchLine(const BatchInput &input, int status, const ConversionOutco
     if (outcome.FailedStage == StageSave)
         reason = "cannot write " + PrintableUtf8(outcome.Output) + ": " +
                  std::strerror(outcome.SaveError ? outcome.SaveError : EIO);
-    else if (outcome.FailedStage == StageTone)
-        reason = "could not be toned (out of memory)";
-    else if (!outcome.Reason.empty())
-        reason = outcome.Reason;
     else
-        reason = LoadFailureReason(input.Path);
+        reason = outcome.Reason;
     return "[Error]  " + shown + "  " + reason;
 }
 

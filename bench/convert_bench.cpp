@@ -4,9 +4,9 @@
 // against that full-size load + tone + save, and the streaming PNG writer
 // against libpng with the same settings. memcpy of the
 // 6000 x 4000 RGBA buffer is the baseline measured in the same run.
+#include "convert/convert_file.h"
 #include "convert/save_jpeg.h"
 #include "convert/save_png.h"
-#include "convert/stream_jpeg.h"
 #include "convert/tone_image.h"
 #include "runtime/base/base_runtime.h"
 #include "runtime/base/paths.h"
@@ -175,11 +175,8 @@ void BM_StreamedJpeg(benchmark::State &state) {
     std::string folder = Shared().folder + "streamed/";
     std::filesystem::create_directories(folder);
     for (auto _ : state) {
-        ConversionOutcome outcome;
-        int status = 0;
-        int taken = StreamJpegConversion(source, StringFromUtf8(folder), {0, 0, 95}, 0, 1, 0, {},
-                                         outcome, &status);
-        if (!taken || status != StatusDone) state.SkipWithError("streamed conversion failed");
+        if (ConvertOneFile(source, StringFromUtf8(folder), {0, 0, 95}, 0, 1, 0, {}) != StatusDone)
+            state.SkipWithError("streamed conversion failed");
         std::filesystem::remove(folder + "photo.jpg");
     }
 }

@@ -1,46 +1,18 @@
 #include "tone/jpeg_check.h"
 
 #include "runtime/base/failure_reason.h"
+#include "tone/jpeg_glue.h"
 
 #include <algorithm>
-#include <csetjmp>
-#include <cstdio>
 #include <vector>
-
-#include <jpeglib.h>
-
-#include <jerror.h>
 
 namespace {
 
-struct CheckErrors {
-    jpeg_error_mgr pub;
-    jmp_buf jump;
-    bool lost = false;
-    int64_t lostAtRow = 0; // output rows delivered when rows were first lost
-};
-
-void JumpBack(j_common_ptr info) {
-    std::longjmp(reinterpret_cast<CheckErrors *>(info->err)->jump, 1);
-}
-
-void NoteWarning(j_common_ptr info, int level) {
-    auto *errors = reinterpret_cast<CheckErrors *>(info->err);
-    if (level >= 0 || errors->lost || !JpegWarningLosesRows(info->err->msg_code)) return;
-    errors->lost = true;
-    errors->lostAtRow = reinterpret_cast<j_decompress_ptr>(info)->output_scanline;
-}
-
-void PrintNothing(j_common_ptr) {}
-
 struct Checker {
     jpeg_decompress_struct info{};
-    CheckErrors errors;
+    JpegErrors errors;
     Checker() {
-        info.err = jpeg_std_error(&errors.pub);
-        errors.pub.error_exit = JumpBack;
-        errors.pub.emit_message = NoteWarning;
-        errors.pub.output_message = PrintNothing;
+        info.err = QuietJpegErrors(errors);
         jpeg_create_decompress(&info);
     }
     ~Checker() { jpeg_destroy_decompress(&info); }
@@ -60,9 +32,9 @@ bool ReadHeader(Checker &c, const unsigned char *data, size_t length) {
 bool DecodeSmall(Checker &c, JSAMPROW row) {
     if (setjmp(c.errors.jump)) return false;
     // Once rows are lost the answer is known.
-    while (c.info.output_scanline < c.info.output_height && !c.errors.lost)
+    while (c.info.output_scanline < c.info.output_height && !c.errors.lostRows)
         if (jpeg_read_scanlines(&c.info, &row, 1) != 1) return false;
-    if (!c.errors.lost) jpeg_finish_decompress(&c.info);
+    if (!c.errors.lostRows) jpeg_finish_decompress(&c.info);
     return true;
 }
 
@@ -76,10 +48,6 @@ bool StartSmall(Checker &c) {
 }
 
 } // namespace
-
-bool JpegWarningLosesRows(int code) {
-    return code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER;
-}
 
 int64_t JpegCoefficientBytes(const unsigned char *data, size_t length) {
     Checker c;
@@ -123,7 +91,7 @@ std::string JpegCutShortReason(const unsigned char *data, size_t length) {
     }
     // A fatal error with no rows lost before it is some other fault, for the
     // decoder proper to report.
-    if (!c.errors.lost) return std::string();
+    if (!c.errors.lostRows) return std::string();
     // Each row at an eighth stands for eight rows of the picture. The decoder
     // reads a few bytes ahead, so the rows counted are the ones surely whole.
     return CutShortText(std::min(height, c.errors.lostAtRow * 8), height);

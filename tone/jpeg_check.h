@@ -28,7 +28,3 @@ std::string JpegCutShortReason(const unsigned char *data, size_t length);
 // Empty when the data may be long enough (or is arithmetic-coded, which can do
 // with less). Spares a decoder the whole picture's work on made-up rows.
 std::string JpegTooShortReason(const unsigned char *data, size_t length);
-
-// Whether a libjpeg warning code means rows of the picture are missing: the
-// data ended, or a marker came in the middle of the picture's data.
-bool JpegWarningLosesRows(int code);

@@ -1,13 +1,13 @@
-// The JPEG loader: reads a JPEG file itself, decodes it with TurboJPEG already
-// reduced by the decoder's own eighth-scales, and finishes with a smooth resize
-// to the maximum box. It also reports the file's EXIF orientation.
+// The JPEG loader's rules: how a JPEG is brought into the maximum box (decoded
+// already reduced by the decoder's own eighth-scales, then a smooth resize for
+// the rest), the memory that takes, and the file's EXIF orientation; and the
+// loader itself, the JPEG reader of picture_source.h alone.
 //
 // Maximum box: maxWidth x maxHeight applies to the picture as shown upright; a
 // value below 1 (or above the largest image side, 32767) limits that direction
 // to 32767 only, so every picture ends up in a size an image can hold.
 //
-// Any thread: each uses its own decompressor (JpegDecompressor), made on first
-// use. The image runtime must have been started.
+// Any thread. The image runtime must have been started.
 #pragma once
 
 #include "runtime/base/string_scratch.h"
@@ -16,11 +16,12 @@
 #include <cstdint>
 
 // An image (automatic number) of the picture as stored, scaled into the box, or
-// 0 when the file is not a JPEG TurboJPEG can read (the caller then tries the
+// 0 when the file is not a JPEG the decoder reads (the caller may then try the
 // platform reader). A JPEG that is refused for good (its data ends before its
 // last row, or decoding it would take more than its memory share) answers 0
-// with the reason set (failure_reason.h), and no other reader is to try it. On success *orientation (when given) receives the low 8 bits
-// of the EXIF orientation, 0 when the file has none.
+// with the reason set (failure_reason.h), and no other reader is to try it.
+// On success *orientation (when given) receives the low 8 bits of the EXIF
+// orientation, 0 when the file has none.
 int64_t LoadJpegScaled(const String &path, int64_t maxWidth, int64_t maxHeight,
                        int *orientation = nullptr);
 

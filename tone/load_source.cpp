@@ -1,22 +1,14 @@
 #include "tone/load_source.h"
 
 #include "runtime/base/failure_reason.h"
-#include "runtime/base/memory_budget.h"
-#include "runtime/image/draw_target.h"
 #include "runtime/image/images.h"
 #include "runtime/image/path_target.h"
-#include "runtime/image/platform_reader.h"
 #include "tone/load_jpeg.h"
+#include "tone/picture_source.h"
 
-#include <algorithm>
-#include <cmath>
-#include <memory>
+#include <vector>
 
 namespace {
-
-struct PictureFree {
-    void operator()(PlatformPicture *picture) const { FreePlatformPicture(picture); }
-};
 
 // Where the stored picture's top-left corner goes once it has been turned about
 // the origin, so that the upright picture starts at (0, 0). W x H is the stored size.
@@ -68,64 +60,64 @@ void PathOrientAboutOrigin(int orientation) {
     }
 }
 
-LoadedImage LoadSourceImage(const String &path, int64_t maxWidth, int64_t maxHeight) {
+namespace {
+
+// Every row of the source into one image, resized into the box when the rows
+// are larger; 0 when the source fails.
+int64_t DecodeWhole(PictureSource &s) {
+    if (int64_t image = TakeSourceImage(s)) return image;
+    // The decoders write every byte, alpha included, so the memory needs no fill.
+    int64_t image =
+        NewDecodedImage(-1, s.RowsWidth, s.RowsHeight, s.Kind == SourceJpeg ? 24 : 32, 0);
+    const ImageRecord *record = image ? LookupImage(image) : nullptr;
+    if (!record) return 0;
+    std::vector<unsigned char *> rows(size_t(s.RowsHeight));
+    for (int64_t y = 0; y < s.RowsHeight; y++)
+        rows[size_t(y)] = record->pixels + y * s.RowsWidth * 4;
+    bool decoded = ReadSourceRows(s, rows.data(), s.RowsHeight) && FinishSource(s);
+    // An oversized picture must not pass for a finished one.
+    if (decoded && (s.Width != s.RowsWidth || s.Height != s.RowsHeight))
+        decoded = ScaleImage(image, s.Width, s.Height, 0) != 0;
+    if (!decoded) {
+        ReleaseImage(image);
+        return 0;
+    }
+    return image;
+}
+
+// The picture from the readers of `kinds`; on failure the reason of a reader
+// that refused it for good is set (failure_reason.h).
+LoadedImage LoadWith(const String &path, int64_t maxWidth, int64_t maxHeight, int kinds) {
     LoadedImage loaded;
     TakeFailureReason(); // nothing of an earlier file may stick to this one
-    loaded.image = LoadJpegScaled(path, maxWidth, maxHeight, &loaded.orientation);
-    if (loaded.image) {
-        loaded.fromJpeg = true;
+    PictureSource source;
+    if (OpenPictureSource(source, path, maxWidth, maxHeight, kinds)) {
+        while (!(loaded.image = DecodeWhole(source)) && NextPictureSource(source)) {
+        }
+    }
+    if (!loaded.image) {
+        if (source.Refused) SetFailureReason(source.Reason);
         return loaded;
     }
-    loaded.orientation = 0;
-    // A JPEG refused for good (cut short, too large) is not read by another reader.
-    if (!FailureReasonGiven()) loaded.image = LoadImageViaPlatform(path, maxWidth, maxHeight);
+    loaded.fromJpeg = source.Kind == SourceJpeg;
+    loaded.orientation = loaded.fromJpeg ? source.Orientation : 0;
     return loaded;
 }
 
+} // namespace
+
+LoadedImage LoadSourceImage(const String &path, int64_t maxWidth, int64_t maxHeight) {
+    return LoadWith(path, maxWidth, maxHeight, AnySource);
+}
+
+int64_t LoadJpegScaled(const String &path, int64_t maxWidth, int64_t maxHeight, int *orientation) {
+    LoadedImage loaded = LoadWith(path, maxWidth, maxHeight, SourceJpeg);
+    if (loaded.image && orientation) *orientation = loaded.orientation;
+    return loaded.image;
+}
+
 int64_t LoadImageViaPlatform(const String &path, int64_t maxWidth, int64_t maxHeight) {
-    std::unique_ptr<PlatformPicture, PictureFree> picture(OpenPlatformPicture(path));
-    if (!picture) return 0;
-    int64_t width = PlatformPictureWidth(picture.get());
-    int64_t height = PlatformPictureHeight(picture.get());
-    if (width < 1 || height < 1) return 0;
-    // Written as PNG, the picture carries no orientation: it is turned upright
-    // here, and the box applies to it upright.
-    int orientation = PlatformPictureOrientation(picture.get());
-    if (orientation >= 5 && orientation <= 8) std::swap(maxWidth, maxHeight);
-    double r = FitRatio(width, height, BoxSide(maxWidth), BoxSide(maxHeight));
-    bool scaled = r < 1;
-    if (scaled) {
-        // Halves away from zero; a side that rounds to nothing keeps one pixel.
-        width = std::max<int64_t>(1, std::llround(double(width) * r));
-        height = std::max<int64_t>(1, std::llround(double(height) * r));
-    }
-    std::string overLimit;
-    int64_t turned = orientation > 1 ? width * height * 4 : 0;
-    if (!FitsMemoryShare(PlatformPictureBytes(picture.get(), width, height) + width * height * 4 +
-                             turned,
-                         &overLimit)) {
-        SetFailureReason(overLimit);
-        return 0;
-    }
-    int64_t image = NewImage(-1, width, height, 32);
-    if (!image) return 0;
-    if (!OpenDrawTarget(ImageTarget(image))) {
-        ReleaseImage(image);
-        return 0;
-    }
-    // At its own size the picture is read as stored, exactly; only a picture
-    // that must shrink is drawn through the scaler.
-    int drawn = scaled ? DrawPlatformPicture(picture.get(), TargetPixels(), TargetWidth(),
-                                             TargetHeight(), TargetPitch())
-                       : ReadPlatformPictureInto(picture.get(), TargetPixels(), TargetWidth(),
-                                                 TargetHeight(), TargetPitch());
-    CloseDrawTarget();
-    picture.reset(); // the decoded copy goes before the turned one is made
-    if (!drawn) {
-        ReleaseImage(image);
-        return 0;
-    }
-    return OrientUpright(image, orientation);
+    return LoadWith(path, maxWidth, maxHeight, SourcePlatform).image;
 }
 
 int64_t OrientUpright(int64_t image, int orientation) {

@@ -1,12 +1,12 @@
-// Loading any picture the program tones, already brought down to a maximum box:
-// JPEG files through the program's own JPEG loader, everything else (and JPEGs
-// that loader refuses) through the platform picture reader. Also turning a
-// picture upright by its EXIF orientation.
+// Loading any picture the program tones as one image, already brought down to a
+// maximum box, through the readers of picture_source.h in their order (the
+// sample and the preview load this way; conversions go band by band through the
+// same readers, band_pipeline.h). Also turning a picture upright by its EXIF
+// orientation.
 //
 // The box is as in load_jpeg.h: a value below 1 limits nothing in that direction
 // (beyond the largest image side, 32767).
-// Runs on the worker during a conversion and on the main thread otherwise, never
-// on both at once (the JPEG decompressor is shared).
+// Any thread: every call has its own decoders.
 #pragma once
 
 #include "runtime/base/string_scratch.h"
@@ -19,8 +19,11 @@ struct LoadedImage {
     bool fromJpeg = false; // true when the JPEG loader read it (saved as JPEG)
 };
 
-// LoadJpegScaled first, then LoadImageViaPlatform (orientation 0), unless the
-// JPEG loader refused the file for good (the reason is then set).
+// The file opened once and read by the first reader that takes it: a JPEG by
+// the JPEG reader (the image then carries its orientation, to be written as
+// JPEG), anything else, or a JPEG that reader gives up on, by libpng or the
+// platform reader (orientation 0, written as PNG). On failure the reason of a
+// reader that refused the file for good is set (failure_reason.h).
 LoadedImage LoadSourceImage(const String &path, int64_t maxWidth, int64_t maxHeight);
 
 // Any picture the platform reader knows, scaled by FitRatio into the box (each

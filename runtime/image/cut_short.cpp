@@ -222,3 +222,22 @@ std::string CutShortReason(int descriptor, int64_t width, int64_t height) {
     if (std::memcmp(head, "GIF8", 4) == 0) return GifCutShort(descriptor, size);
     return png ? PngCutShort(descriptor, size) : std::string();
 }
+
+bool PngChunksFitTheFile(int descriptor) {
+    static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    unsigned char head[8];
+    if (pread(descriptor, head, 8, 0) != 8 || std::memcmp(head, signature, 8) != 0) return true;
+    struct stat status;
+    if (fstat(descriptor, &status) != 0) return false;
+    const uint64_t size = uint64_t(status.st_size);
+    for (uint64_t at = 8; at + 8 <= size;) {
+        if (pread(descriptor, head, 8, off_t(at)) != 8) return false;
+        uint64_t length = uint64_t(head[0]) << 24 | uint64_t(head[1]) << 16 |
+                          uint64_t(head[2]) << 8 | uint64_t(head[3]);
+        // Length, type, data and checksum.
+        if (length > size - at - 8 || size - at - 8 - length < 4) return false;
+        if (std::memcmp(head + 4, "IEND", 4) == 0) return true;
+        at += 12 + length;
+    }
+    return true; // no end chunk: the reader decides what such a file is worth
+}

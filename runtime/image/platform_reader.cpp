@@ -29,7 +29,13 @@ struct PlatformPicture {
     QSize size;   // as the file's head says, else as decoded
     QImage image; // once decoded
     bool decoded = false;
-    bool sizeStated = false; // the head told the size
+    bool sizeStated = false;  // the head told the size
+    int ownedDescriptor = -1; // closed with the picture when it opened the file itself
+    ~PlatformPicture() {
+        reader.reset();
+        file.close();
+        if (ownedDescriptor >= 0) close(ownedDescriptor);
+    }
 };
 
 namespace {
@@ -68,31 +74,6 @@ void UnpremultiplyRgba(unsigned char *pixels, int64_t width, int64_t height, int
             }
         }
     }
-}
-
-// Whether every chunk of a PNG file lies within the file (true for any other
-// file). libpng allocates and clears a chunk's declared length before it reads
-// a byte of it, so a 57-byte file declaring a 2 GB text chunk made the reader
-// take a gigabyte of memory and seconds; a chunk that runs past the end of the
-// file is a damaged file either way. Reads chunk heads only, from `descriptor`,
-// without moving its position.
-bool PngChunksFitTheFile(int descriptor) {
-    static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    unsigned char head[8];
-    if (pread(descriptor, head, 8, 0) != 8 || std::memcmp(head, signature, 8) != 0) return true;
-    struct stat status;
-    if (fstat(descriptor, &status) != 0) return false;
-    const uint64_t size = uint64_t(status.st_size);
-    for (uint64_t at = 8; at + 8 <= size;) {
-        if (pread(descriptor, head, 8, off_t(at)) != 8) return false;
-        uint64_t length = uint64_t(head[0]) << 24 | uint64_t(head[1]) << 16 |
-                          uint64_t(head[2]) << 8 | uint64_t(head[3]);
-        // Length, type, data and checksum.
-        if (length > size - at - 8 || size - at - 8 - length < 4) return false;
-        if (std::memcmp(head + 4, "IEND", 4) == 0) return true;
-        at += 12 + length;
-    }
-    return true; // no end chunk: the reader decides what such a file is worth
 }
 
 // Decodes the open picture once; its size is then the decoded one.
@@ -165,7 +146,6 @@ void StartPlatformReader() {
 }
 
 PlatformPicture *OpenPlatformPicture(const String &path) {
-    StartPlatformReader(); // a caller that did not start the runtime still reads
     // Only regular files are read: a named pipe or a device would block the
     // reader for good. The file is opened without waiting, looked at, and the
     // same descriptor is then read, so nothing can be swapped in between.
@@ -173,21 +153,26 @@ PlatformPicture *OpenPlatformPicture(const String &path) {
     if (!NativePath(path, &native)) return nullptr;
     int descriptor = OpenRegularFileForReading(native);
     if (descriptor < 0) return nullptr;
+    PlatformPicture *picture = OpenPlatformPictureAt(descriptor);
+    if (picture)
+        picture->ownedDescriptor = descriptor;
+    else
+        close(descriptor);
+    return picture;
+}
+
+PlatformPicture *OpenPlatformPictureAt(int descriptor) {
+    StartPlatformReader(); // a caller that did not start the runtime still reads
+    if (lseek(descriptor, 0, SEEK_SET) != 0) return nullptr;
     if (!PngChunksFitTheFile(descriptor)) {
         std::string cut = CutShortReason(descriptor, 0, 0);
         if (!cut.empty()) SetFailureReason(cut);
-        close(descriptor);
         return nullptr;
     }
     std::unique_ptr<PlatformPicture> picture(new (std::nothrow) PlatformPicture);
-    if (!picture) {
-        close(descriptor);
+    if (!picture) return nullptr;
+    if (!picture->file.open(descriptor, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
         return nullptr;
-    }
-    if (!picture->file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        close(descriptor);
-        return nullptr;
-    }
     // The content alone chooses the reader: a PNG named .jpg is a PNG.
     picture->reader = std::make_unique<QImageReader>(&picture->file);
     picture->reader->setDecideFormatFromContent(true);

@@ -26,6 +26,9 @@ void StartPlatformReader();
 // decodes the whole picture now); nullptr when no plug-in can read it. The
 // picture itself is decoded by the first call below that needs it.
 PlatformPicture *OpenPlatformPicture(const String &path);
+// The same, for a file the caller has open (read from its start; the caller
+// closes it after freeing the picture).
+PlatformPicture *OpenPlatformPictureAt(int descriptor);
 // OpenPlatformPicture and the decoding at once: nullptr unless the whole file
 // decodes.
 PlatformPicture *ReadPlatformPicture(const String &path);

@@ -1,6 +1,6 @@
-#include "convert/stream_jpeg.h"
-
 #include "convert/convert_file.h"
+
+#include "convert/band_queue.h"
 #include "convert/output_name.h"
 #include "convert/save_jpeg.h"
 #include "convert/stop_flag.h"
@@ -15,6 +15,7 @@
 #include "tests/support/file_size_limit.h"
 #include "tests/support/stream_conversion.h"
 #include "tests/support/test_jpeg.h"
+#include "tests/support/turbo_reference.h"
 #include "tone/colour_table.h"
 #include "tone/jpeg_handles.h"
 #include "tone/load_jpeg.h"
@@ -67,24 +68,20 @@ class StreamJpeg : public StreamConversionTest {
                                          stop(250, 240, 180), 0};
         BuildColourTable(stops);
     }
-    // The file of the whole-image path (load, tone, save, as ConvertOneFile did it)
-    // against the stream's, which must have taken the file and finished it.
+    // The file of the plain whole-image way (TurboJPEG, ToneImage, SaveJpeg)
+    // against the pipeline's.
     void ExpectIdentical(const String &source, int quality, int shift, int32_t boxWidth = 0,
                          int32_t boxHeight = 0) {
         int orientation = 0;
-        int64_t image = LoadJpegScaled(source, boxWidth, boxHeight, &orientation);
+        int64_t image = TurboJpegLoad(source, boxWidth, boxHeight, &orientation);
         ASSERT_NE(image, 0);
         EXPECT_EQ(ToneImage(image, shift), 1);
         EXPECT_EQ(SaveJpeg(image, StringFromUtf8(out.path + "whole.jpg"), quality, orientation), 1);
         ReleaseImage(image);
         Bytes whole = Take("whole.jpg");
-        ConversionOutcome outcome;
-        int status = 0;
-        ASSERT_EQ(StreamJpegConversion(source, StringFromUtf8(out.path),
-                                       {boxWidth, boxHeight, quality}, shift, 1, 0, {}, outcome,
-                                       &status),
-                  1);
-        EXPECT_EQ(status, StatusDone);
+        EXPECT_EQ(ConvertOneFile(source, StringFromUtf8(out.path), {boxWidth, boxHeight, quality},
+                                 shift, 1, 0, {}),
+                  StatusDone);
         Bytes streamed = Take(Utf8Of(FileNamePart(source)));
         EXPECT_GT(whole.size(), 100u);
         EXPECT_TRUE(whole == streamed) << "sizes " << whole.size() << " / " << streamed.size();
@@ -142,8 +139,8 @@ TEST_F(StreamJpeg, ScaledIntoTheBoxSameBytesAsWholeImagePath) {
     }
 }
 
-// Every 8-bit JPEG of the shared test pictures; others (12-bit) are left to the
-// whole-image path, and the stream takes none of them.
+// Every 8-bit JPEG of the shared test pictures; a 12-bit one is refused, and
+// says why.
 TEST_F(StreamJpeg, SharedTestPicturesSameBytes) {
     std::string folder = std::string(TINTWELL_TESTDATA) + "/jpeg";
     if (!std::filesystem::is_directory(folder)) GTEST_SKIP() << "no " << folder;
@@ -159,10 +156,9 @@ TEST_F(StreamJpeg, SharedTestPicturesSameBytes) {
         if (!turbo) {
             ReplaceJpegDecompressor();
             ConversionOutcome outcome;
-            int status = 0;
-            EXPECT_EQ(StreamJpegConversion(source, StringFromUtf8(out.path), {}, 0, 1, 0, {},
-                                           outcome, &status),
-                      0);
+            EXPECT_EQ(ConvertOneFile(source, StringFromUtf8(out.path), {}, 0, 1, 0, {}, &outcome),
+                      StatusError);
+            EXPECT_EQ(outcome.Reason, "12-bit JPEG is not supported");
             EXPECT_EQ(out.FileCount(), 0);
             continue;
         }
@@ -178,7 +174,7 @@ TEST_F(StreamJpeg, SharedTestPicturesSameBytes) {
 TEST_F(StreamJpeg, ThumbnailEqualsCropOfWholeImage) {
     String source =
         Put("thumb.jpg", EncodeTestJpeg(Photo(700, 300).data(), 700, 300, TJSAMP_420, 90));
-    int64_t image = LoadJpegScaled(source, 0, 0);
+    int64_t image = TurboJpegLoad(source, 0, 0);
     ASSERT_EQ(ToneImage(image, 9), 1);
     ThumbnailRect r = ThumbnailCrop(700, 300);
     int64_t crop = CropImage(image, -1, r.x, r.y, r.width, r.height);
@@ -203,7 +199,7 @@ TEST_F(StreamJpeg, ThumbnailEqualsCropOfWholeImage) {
     ReleaseImage(image);
 }
 
-// Requests the stop from a second thread once the first band is queued, and
+// Requests the stop from a second thread once the first band is handed on, and
 // holds the decoder until it is set.
 void StopFromOtherThread(void *context, int64_t rows) {
     auto *count = static_cast<int64_t *>(context);
@@ -222,11 +218,9 @@ TEST_F(StreamJpeg, StopAfterFirstBandCancelsAndLeavesNoFile) {
         int64_t bands = 0;
         BandObserver observer{StopFromOtherThread, &bands};
         ConversionOutcome outcome;
-        int status = 0;
-        ASSERT_EQ(StreamJpegConversion(source, StringFromUtf8(out.path), {box, box, 95}, 0, 1, 0,
-                                       {}, outcome, &status, &observer),
-                  1);
-        EXPECT_EQ(status, StatusCancelled);
+        EXPECT_EQ(ConvertOneFile(source, StringFromUtf8(out.path), {box, box, 95}, 0, 1, 0, {},
+                                 &outcome, &observer),
+                  StatusCancelled);
         EXPECT_EQ(bands, 1); // no band after the stop
         EXPECT_EQ(outcome.FailedStage, StageNone);
         EXPECT_EQ(outcome.Pixels, box ? 140 * 140 : 400 * 400);
@@ -255,16 +249,14 @@ size_t ScanStart(const Bytes &jpeg, int n) {
     return 0;
 }
 
-// A file the whole-image loader refuses is declined untouched, so ConvertOneFile
-// treats it exactly as before, whether it was to be resized or not.
-TEST_F(StreamJpeg, DeclinesWhatTheWholeImagePathDecides) {
+// A JPEG the decoder gives up on goes on to the platform reader on the same open
+// file; one whose data ends early is refused at once, with the reason. Either
+// way, resized or not, nothing is reported but the final status and nothing is
+// left behind.
+TEST_F(StreamJpeg, RefusesWithTheReason) {
     Bytes jpeg = EncodeTestJpeg(Photo(300, 200).data(), 300, 200, TJSAMP_420, 90);
     Bytes broken = jpeg;
     broken.resize(400); // ends inside the headers: TurboJPEG fails outright
-    ConversionOutcome outcome;
-    outcome.Pixels = -5;
-    int status = 0;
-    StatusRecorder recorder;
     // A progressive file whose third scan header is damaged: the decoder fails
     // while it takes in the scans, before the first row.
     Bytes progressive =
@@ -288,32 +280,31 @@ TEST_F(StreamJpeg, DeclinesWhatTheWholeImagePathDecides) {
         const char *name;
         const Bytes &bytes;
         int32_t box;
-        const char *reason; // the loader's, when it refuses for good
-    } files[] = {{"broken.jpg", broken, 0, ""},
-                 {"scans.jpg", progressive, 0, ""},
-                 {"scans.jpg", progressive, 100, ""},
+        const char *reason;
+    } files[] = {{"broken.jpg", broken, 0, "not a picture this program reads"},
+                 {"scans.jpg", progressive, 0, "not a picture this program reads"},
+                 {"scans.jpg", progressive, 100, "not a picture this program reads"},
                  {"cut.jpg", cut, 0, "cut short after row 336 of 700"},
                  {"cut.jpg", cut, 300, "cut short after row 336 of 700"},
                  {"frame.jpg", frame, 0, "cut short after row 96 of 200"},
                  {"frame.jpg", frame, 150, "cut short after row 96 of 200"}};
     for (const auto &f : files) {
         SCOPED_TRACE(std::string(f.name) + " box " + std::to_string(f.box));
-        EXPECT_EQ(StreamJpegConversion(Put(f.name, f.bytes), StringFromUtf8(out.path),
-                                       {f.box, f.box, 95}, 0, 1, 0, recorder.Sink(), outcome,
-                                       &status),
-                  0);
-        EXPECT_EQ(LoadJpegScaled(Put(f.name, f.bytes), f.box, f.box), 0);
-        EXPECT_EQ(TakeFailureReason(), f.reason);
+        StatusRecorder recorder;
+        ConversionOutcome outcome;
+        EXPECT_EQ(ConvertOneFile(Put(f.name, f.bytes), StringFromUtf8(out.path), {f.box, f.box, 95},
+                                 0, 1, 0, recorder.Sink(), &outcome),
+                  StatusError);
+        EXPECT_EQ(recorder.statuses, (std::vector<int>{StatusLoading, StatusError}));
+        EXPECT_EQ(outcome.FailedStage, StageLoad);
+        EXPECT_EQ(outcome.Reason, f.reason);
+        EXPECT_EQ(out.FileCount(), 0);
     }
-    // TurboJPEG's encoder follows this variable, the stream does not: declined.
+    // TurboJPEG's encoder follows this variable, which the stream cannot: the
+    // picture is saved whole by TurboJPEG, and the file is the plain way's.
     setenv("TJ_OPTIMIZE", "1", 1);
-    EXPECT_EQ(StreamJpegConversion(Put("fine.jpg", jpeg), StringFromUtf8(out.path), {}, 0, 1, 0,
-                                   recorder.Sink(), outcome, &status),
-              0);
+    ExpectIdentical(Put("fine.jpg", jpeg), 95, 0);
     unsetenv("TJ_OPTIMIZE");
-    EXPECT_EQ(outcome.Pixels, -5);
-    EXPECT_TRUE(recorder.statuses.empty());
-    EXPECT_EQ(out.FileCount(), 0);
 }
 
 // A write that fails part way (a file size limit): the outcome of the
@@ -321,7 +312,7 @@ TEST_F(StreamJpeg, DeclinesWhatTheWholeImagePathDecides) {
 TEST_F(StreamJpeg, WriteFailureSameOutcomeAsWholeImagePath) {
     String source =
         Put("full.jpg", EncodeTestJpeg(Photo(500, 400).data(), 500, 400, TJSAMP_420, 90));
-    int64_t image = LoadJpegScaled(source, 0, 0);
+    int64_t image = TurboJpegLoad(source, 0, 0);
     ASSERT_EQ(ToneImage(image, 0), 1);
     FileSizeLimit limit(20000);
     ASSERT_TRUE(limit.set);

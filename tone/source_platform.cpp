@@ -1,0 +1,125 @@
+// The platform reader as a source: the whole picture decoded at once, drawn
+// into the box and turned upright, then handed out row by row (or whole).
+#include "runtime/base/failure_reason.h"
+#include "runtime/base/memory_budget.h"
+#include "runtime/image/draw_target.h"
+#include "runtime/image/images.h"
+#include "runtime/image/platform_reader.h"
+#include "tone/load_jpeg.h"
+#include "tone/load_source.h"
+#include "tone/source_readers.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <new>
+
+struct PlatformSource {
+    int64_t image = 0;
+    int64_t rowsRead = 0;
+    ~PlatformSource() {
+        if (image) ReleaseImage(image);
+    }
+};
+
+namespace {
+
+struct PictureFree {
+    void operator()(PlatformPicture *picture) const { FreePlatformPicture(picture); }
+};
+
+// The picture in the box, as stored (the caller turns it upright by
+// *orientation); 0 with the reason set when it is refused.
+int64_t DrawInTheBox(PlatformPicture *picture, int64_t maxWidth, int64_t maxHeight,
+                     int *orientation) {
+    int64_t width = PlatformPictureWidth(picture);
+    int64_t height = PlatformPictureHeight(picture);
+    if (width < 1 || height < 1) return 0;
+    // Written as PNG, the picture carries no orientation: it is turned upright
+    // here, and the box applies to it upright.
+    *orientation = PlatformPictureOrientation(picture);
+    if (*orientation >= 5 && *orientation <= 8) std::swap(maxWidth, maxHeight);
+    double r = FitRatio(width, height, BoxSide(maxWidth), BoxSide(maxHeight));
+    bool scaled = r < 1;
+    if (scaled) {
+        // Halves away from zero; a side that rounds to nothing keeps one pixel.
+        width = std::max<int64_t>(1, std::llround(double(width) * r));
+        height = std::max<int64_t>(1, std::llround(double(height) * r));
+    }
+    std::string overLimit;
+    int64_t turned = *orientation > 1 ? width * height * 4 : 0;
+    if (!FitsMemoryShare(PlatformPictureBytes(picture, width, height) + width * height * 4 + turned,
+                         &overLimit)) {
+        SetFailureReason(overLimit);
+        return 0;
+    }
+    int64_t image = NewImage(-1, width, height, 32);
+    if (!image) return 0;
+    if (!OpenDrawTarget(ImageTarget(image))) {
+        ReleaseImage(image);
+        return 0;
+    }
+    // At its own size the picture is read as stored, exactly; only a picture
+    // that must shrink is drawn through the scaler.
+    int drawn = scaled ? DrawPlatformPicture(picture, TargetPixels(), TargetWidth(), TargetHeight(),
+                                             TargetPitch())
+                       : ReadPlatformPictureInto(picture, TargetPixels(), TargetWidth(),
+                                                 TargetHeight(), TargetPitch());
+    CloseDrawTarget();
+    if (!drawn) {
+        ReleaseImage(image);
+        return 0;
+    }
+    return image;
+}
+
+} // namespace
+
+int OpenPlatformSource(PictureSource &s) {
+    TakeFailureReason(); // the reader's own reasons come through this thread's slot
+    std::unique_ptr<PlatformPicture, PictureFree> picture(OpenPlatformPictureAt(s.Descriptor));
+    int64_t image = 0;
+    if (picture) {
+        s.StoredWidth = PlatformPictureWidth(picture.get());
+        s.StoredHeight = PlatformPictureHeight(picture.get());
+        image = DrawInTheBox(picture.get(), s.MaxWidth, s.MaxHeight, &s.Orientation);
+    }
+    picture.reset(); // the decoded copy goes before the turned one is made
+    if (image) image = OrientUpright(image, s.Orientation);
+    if (!image) {
+        s.Reason = TakeFailureReason();
+        return s.Reason.empty() ? 0 : -1;
+    }
+    s.Platform = new (std::nothrow) PlatformSource;
+    if (!s.Platform) {
+        ReleaseImage(image);
+        return 0;
+    }
+    s.Platform->image = image;
+    s.RowsWidth = s.Width = ImagePixelWidth(image);
+    s.RowsHeight = s.Height = ImagePixelHeight(image);
+    return 1;
+}
+
+bool ReadPlatformSourceRows(PictureSource &s, unsigned char *const *rows, int64_t count) {
+    PlatformSource &p = *s.Platform;
+    const ImageRecord *record = p.image ? LookupImage(p.image) : nullptr;
+    if (!record || p.rowsRead + count > s.RowsHeight) return false;
+    const size_t pitch = size_t(s.RowsWidth) * 4;
+    for (int64_t i = 0; i < count; i++)
+        std::memcpy(rows[i], record->pixels + size_t(p.rowsRead + i) * pitch, pitch);
+    p.rowsRead += count;
+    return true;
+}
+
+int64_t TakePlatformSourceImage(PictureSource &s) {
+    int64_t image = s.Platform->image;
+    s.Platform->image = 0;
+    return image;
+}
+
+void ClosePlatformSource(PictureSource &s) {
+    delete s.Platform;
+    s.Platform = nullptr;
+}

@@ -1,0 +1,27 @@
+// The readers behind picture_source.h, one file each. Opening answers 1 when
+// the reader took the file (sizes set), 0 when it leaves the file to the next
+// reader, -1 when it refuses the file for good (the reason set). Reading and
+// finishing follow ReadSourceRows and FinishSource; closing frees the reader's
+// state (the descriptor stays the source's).
+#pragma once
+
+#include "tone/picture_source.h"
+
+int OpenJpegSource(PictureSource &source);
+bool ReadJpegSourceRows(PictureSource &source, unsigned char *const *rows, int64_t count);
+bool FinishJpegSource(PictureSource &source);
+void CloseJpegSource(PictureSource &source);
+
+int OpenPngSource(PictureSource &source);
+bool ReadPngSourceRows(PictureSource &source, unsigned char *const *rows, int64_t count);
+bool FinishPngSource(PictureSource &source);
+void ClosePngSource(PictureSource &source);
+
+int OpenPlatformSource(PictureSource &source);
+bool ReadPlatformSourceRows(PictureSource &source, unsigned char *const *rows, int64_t count);
+int64_t TakePlatformSourceImage(PictureSource &source);
+void ClosePlatformSource(PictureSource &source);
+
+// `length` bytes of the source's file from `offset` on; false when the file
+// holds fewer.
+bool ReadSourceBytes(const PictureSource &source, void *bytes, int64_t length, int64_t offset);
