@@ -82,6 +82,11 @@ int64_t ScaledSideHalfEven(int64_t side, double r) {
     return std::max<int64_t>(1, int64_t(scaled));
 }
 
+int64_t ScaledSideAwayFromZero(int64_t side, double r) {
+    // A side that rounds to nothing keeps one pixel.
+    return std::max<int64_t>(1, std::llround(double(side) * r));
+}
+
 int64_t JpegLoadingBytes(const unsigned char *data, size_t length, const JpegScalePlan &plan) {
     int64_t decoded = plan.decodedWidth * plan.decodedHeight * 4;
     int64_t resized = 0;

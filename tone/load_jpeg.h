@@ -56,3 +56,6 @@ int64_t BoxSide(int64_t maximum);
 // One side scaled by r and rounded to the nearest integer with halves to even;
 // never below 1, so a very long thin picture keeps at least one pixel across.
 int64_t ScaledSideHalfEven(int64_t side, double r);
+// The same rounded with halves away from zero: the size a picture other than a
+// JPEG takes in the box.
+int64_t ScaledSideAwayFromZero(int64_t side, double r);

@@ -3,6 +3,7 @@
 #include "runtime/base/failure_reason.h"
 #include "runtime/image/images.h"
 #include "runtime/image/path_target.h"
+#include "runtime/image/premultiply.h"
 #include "tone/load_jpeg.h"
 #include "tone/picture_source.h"
 
@@ -75,9 +76,17 @@ int64_t DecodeWhole(PictureSource &s) {
     for (int64_t y = 0; y < s.RowsHeight; y++)
         rows[size_t(y)] = record->pixels + y * s.RowsWidth * 4;
     bool decoded = ReadSourceRows(s, rows.data(), s.RowsHeight) && FinishSource(s);
-    // An oversized picture must not pass for a finished one.
-    if (decoded && (s.Width != s.RowsWidth || s.Height != s.RowsHeight))
+    // An oversized picture must not pass for a finished one. A PNG's colour is
+    // weighed by its alpha while it is resized.
+    bool premultiplied = s.Kind == SourcePng;
+    if (decoded && (s.Width != s.RowsWidth || s.Height != s.RowsHeight)) {
+        if (premultiplied)
+            PremultiplyRgba(record->pixels, s.RowsWidth, s.RowsHeight, s.RowsWidth * 4);
         decoded = ScaleImage(image, s.Width, s.Height, 0) != 0;
+        record = LookupImage(image);
+        if (decoded && premultiplied)
+            UnpremultiplyRgba(record->pixels, s.Width, s.Height, s.Width * 4);
+    }
     if (!decoded) {
         ReleaseImage(image);
         return 0;

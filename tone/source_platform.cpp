@@ -42,11 +42,8 @@ int64_t DrawInTheBox(PlatformPicture *picture, int64_t maxWidth, int64_t maxHeig
     if (*orientation >= 5 && *orientation <= 8) std::swap(maxWidth, maxHeight);
     double r = FitRatio(width, height, BoxSide(maxWidth), BoxSide(maxHeight));
     bool scaled = r < 1;
-    if (scaled) {
-        // Halves away from zero; a side that rounds to nothing keeps one pixel.
-        width = std::max<int64_t>(1, std::llround(double(width) * r));
-        height = std::max<int64_t>(1, std::llround(double(height) * r));
-    }
+    if (scaled)
+        width = ScaledSideAwayFromZero(width, r), height = ScaledSideAwayFromZero(height, r);
     std::string overLimit;
     int64_t turned = *orientation > 1 ? width * height * 4 : 0;
     if (!FitsMemoryShare(PlatformPictureBytes(picture, width, height) + width * height * 4 + turned,

@@ -1,7 +1,10 @@
 // The PNG reader: libpng, row by row, for the PNGs the platform reader gives as
 // stored, exactly: 8-bit RGB (an opaque alpha added) or RGBA, not interlaced,
-// no transparent colour, at their own size. A warning from libpng anywhere
-// leaves the file to the platform reader, which decides what it is worth.
+// no transparent colour. A picture larger than the box is resized into it by
+// the caller, row by row as the rows arrive, at the size the platform reader
+// would give it. A warning from libpng anywhere leaves the file to the platform
+// reader, which decides what it is worth.
+#include "runtime/base/memory_budget.h"
 #include "runtime/image/cut_short.h"
 #include "runtime/image/images.h"
 #include "tone/load_jpeg.h"
@@ -84,11 +87,15 @@ int OpenPngSource(PictureSource &s) {
     r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &s, JumpOnError, MarkWarning);
     if (!r.png || !(r.info = png_create_info_struct(r.png))) return 0;
     png_uint_32 w = 0, h = 0;
-    if (!StartReading(s, &w, &h) || FitRatio(w, h, BoxSide(s.MaxWidth), BoxSide(s.MaxHeight)) < 1)
-        return 0;
+    if (!StartReading(s, &w, &h)) return 0;
     s.StoredWidth = s.RowsWidth = s.Width = w;
     s.StoredHeight = s.RowsHeight = s.Height = h;
-    return 1;
+    double ratio = FitRatio(w, h, BoxSide(s.MaxWidth), BoxSide(s.MaxHeight));
+    if (ratio < 1)
+        s.Width = ScaledSideAwayFromZero(w, ratio), s.Height = ScaledSideAwayFromZero(h, ratio);
+    // The picture in the box is held whole; one over its share is left to the
+    // platform reader, which refuses it with the reason.
+    return FitsMemoryShare(s.Width * s.Height * 4) ? 1 : 0;
 }
 
 bool ReadPngSourceRows(PictureSource &s, unsigned char *const *rows, int64_t count) {

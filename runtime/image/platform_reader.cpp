@@ -4,6 +4,7 @@
 #include "runtime/base/paths.h"
 #include "runtime/image/cut_short.h"
 #include "runtime/image/images.h"
+#include "runtime/image/premultiply.h"
 
 #include <QFile>
 #include <QImage>
@@ -54,26 +55,6 @@ constexpr int UnstatedSizeLimitMb = 512;
 std::shared_mutex &ReadingLock() {
     static std::shared_mutex lock;
     return lock;
-}
-
-// Premultiplied R, G, B, A pixels to straight colour, in place. A fully
-// transparent pixel keeps colour 0.
-void UnpremultiplyRgba(unsigned char *pixels, int64_t width, int64_t height, int64_t pitch) {
-    for (int64_t y = 0; y < height; y++) {
-        unsigned char *p = pixels + y * pitch;
-        for (int64_t x = 0; x < width; x++, p += 4) {
-            unsigned a = p[3];
-            if (a == 255) continue;
-            if (a == 0) {
-                p[0] = p[1] = p[2] = 0;
-                continue;
-            }
-            for (int c = 0; c < 3; c++) {
-                unsigned v = (p[c] * 255u + a / 2) / a;
-                p[c] = (unsigned char)(v > 255 ? 255 : v);
-            }
-        }
-    }
 }
 
 // Decodes the open picture once; its size is then the decoded one.

@@ -2,6 +2,7 @@
 
 #include "runtime/image/pixel_memory.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -203,10 +204,11 @@ int HorizontalPass(const unsigned char *source, int width, int height, unsigned 
 }
 
 // Target rows [first, end) of width x height -> width x newHeight, written from
-// `destination` on (the place of row `first`). For each target row whole source
-// rows are accumulated with their weight into one row of doubles, so memory is
-// walked row by row and every channel still sums in tap order.
-int VerticalRows(const AxisWeights &axis, const unsigned char *source, int width,
+// `destination` on (the place of row `first`), the source given from its row
+// `base` on. For each target row whole source rows are accumulated with their
+// weight into one row of doubles, so memory is walked row by row and every
+// channel still sums in tap order.
+int VerticalRows(const AxisWeights &axis, const unsigned char *source, int base, int width,
                  unsigned char *destination, int first, int end) {
     const size_t pitch = size_t(width) * 4;
     double *sum = static_cast<double *>(std::malloc(sizeof(double) * pitch));
@@ -215,7 +217,7 @@ int VerticalRows(const AxisWeights &axis, const unsigned char *source, int width
         const double *w = axis.weights + size_t(y) * size_t(axis.stride);
         std::memset(sum, 0, sizeof(double) * pitch);
         for (int k = 0, count = axis.count[y]; k < count; ++k) {
-            const unsigned char *in = source + size_t(axis.first[y] + k) * pitch;
+            const unsigned char *in = source + size_t(axis.first[y] + k - base) * pitch;
             AccumulateRow(sum, in, w[k], pitch);
         }
         unsigned char *out = destination + size_t(y - first) * pitch;
@@ -244,7 +246,7 @@ int VerticalPass(const unsigned char *source, int width, int height, unsigned ch
     AxisWeights axis;
     if (!BuildAxis(height, newHeight, axis)) return 0;
     int ok = OverBothCores(newHeight, int64_t(width) * newHeight * 4, [&](int first, int end) {
-        return VerticalRows(axis, source, width, destination + size_t(first) * size_t(width) * 4,
+        return VerticalRows(axis, source, 0, width, destination + size_t(first) * size_t(width) * 4,
                             first, end);
     });
     FreeAxis(axis);
@@ -257,10 +259,15 @@ struct SmoothRowsPlan {
     int width = 0, height = 0, newWidth = 0, newHeight = 0, rowsAtOnce = 0;
     bool verticalFirst = false;
     AxisWeights vertical, horizontal;
+    // For each target row y: the first source row rows from y on need, and the
+    // source rows rows before y + 1 need.
+    int *lowestFrom = nullptr, *neededBy = nullptr;
+    int span = 0; // the most source rows one call needs at once
     // Vertical first: the current target rows before their horizontal pass.
-    // Horizontal first: every source row made so far, narrowed to newWidth.
+    // Horizontal first: the source rows [middleFirst, middleRows) made so far,
+    // narrowed to newWidth; rows no later call needs are dropped.
     unsigned char *middle = nullptr;
-    int middleRows = 0;
+    int middleFirst = 0, middleRows = 0;
 };
 
 SmoothRowsPlan *StartSmoothRows(int width, int height, int newWidth, int newHeight,
@@ -271,11 +278,25 @@ SmoothRowsPlan *StartSmoothRows(int width, int height, int newWidth, int newHeig
     plan->newWidth = newWidth, plan->newHeight = newHeight;
     // The order SmoothResize picks, so the sums are the same.
     plan->verticalFirst = int64_t(newHeight) * width < int64_t(newWidth) * height;
+    plan->lowestFrom = static_cast<int *>(std::malloc(sizeof(int) * size_t(newHeight)));
+    plan->neededBy = static_cast<int *>(std::malloc(sizeof(int) * size_t(newHeight)));
+    if (!plan->lowestFrom || !plan->neededBy || !BuildAxis(height, newHeight, plan->vertical) ||
+        !BuildAxis(width, newWidth, plan->horizontal)) {
+        EndSmoothRows(plan);
+        return nullptr;
+    }
+    const AxisWeights &v = plan->vertical;
+    for (int y = 0, needed = 0; y < newHeight; ++y)
+        plan->neededBy[y] = needed = std::max(needed, v.first[y] + v.count[y]);
+    for (int y = newHeight - 1, lowest = height; y >= 0; --y)
+        plan->lowestFrom[y] = lowest = std::min(lowest, v.first[y]);
+    for (int y = 0; y < newHeight; ++y) {
+        int end = std::min(newHeight, y + rowsAtOnce);
+        plan->span = std::max(plan->span, plan->neededBy[end - 1] - plan->lowestFrom[y]);
+    }
     size_t between = plan->verticalFirst ? size_t(width) * size_t(rowsAtOnce) * 4
-                                         : size_t(newWidth) * size_t(height) * 4;
-    if (!BuildAxis(height, newHeight, plan->vertical) ||
-        !BuildAxis(width, newWidth, plan->horizontal) ||
-        !(plan->middle = TakePixelMemory(between, false))) {
+                                         : size_t(newWidth) * size_t(plan->span) * 4;
+    if (!(plan->middle = TakePixelMemory(between, false))) {
         EndSmoothRows(plan);
         return nullptr;
     }
@@ -283,34 +304,57 @@ SmoothRowsPlan *StartSmoothRows(int width, int height, int newWidth, int newHeig
 }
 
 int SmoothSourceRowsNeeded(const SmoothRowsPlan *plan, int end) {
-    int needed = 0;
-    for (int y = 0; y < end; ++y) {
-        int last = plan->vertical.first[y] + plan->vertical.count[y];
-        if (last > needed) needed = last;
+    return end > 0 ? plan->neededBy[end - 1] : 0;
+}
+
+int SmoothSourceRowsFirst(const SmoothRowsPlan *plan, int first) {
+    return first < plan->newHeight ? plan->lowestFrom[first] : plan->height;
+}
+
+int SmoothSourceRowsSpan(const SmoothRowsPlan *plan) {
+    return plan->span;
+}
+
+int MakeSmoothRowsFrom(SmoothRowsPlan *plan, const unsigned char *source, int sourceFirst,
+                       int first, int end, unsigned char *destination) {
+    const int w = plan->width, nw = plan->newWidth;
+    if (plan->verticalFirst)
+        return VerticalRows(plan->vertical, source, sourceFirst, w, plan->middle, first, end) &&
+               HorizontalRows(plan->horizontal, plan->middle, w, destination, nw, end - first);
+    const size_t pitch = size_t(nw) * 4;
+    // Narrowed rows no later call needs make room at the front.
+    int lowest = std::max(plan->middleFirst, SmoothSourceRowsFirst(plan, first));
+    int made = std::max(plan->middleRows, lowest);
+    if (lowest > plan->middleFirst) {
+        if (made > lowest && plan->middleRows > lowest)
+            std::memmove(plan->middle, plan->middle + size_t(lowest - plan->middleFirst) * pitch,
+                         size_t(plan->middleRows - lowest) * pitch);
+        plan->middleFirst = lowest;
+        plan->middleRows = made;
     }
-    return needed;
+    int needed = SmoothSourceRowsNeeded(plan, end);
+    if (needed > made) {
+        if (!HorizontalRows(plan->horizontal, source + size_t(made - sourceFirst) * size_t(w) * 4,
+                            w, plan->middle + size_t(made - plan->middleFirst) * pitch, nw,
+                            needed - made))
+            return 0;
+        plan->middleRows = needed;
+    }
+    return VerticalRows(plan->vertical, plan->middle, plan->middleFirst, nw, destination, first,
+                        end);
 }
 
 int MakeSmoothRows(SmoothRowsPlan *plan, const unsigned char *source, int first, int end,
                    unsigned char *destination) {
-    const int w = plan->width, nw = plan->newWidth;
-    if (plan->verticalFirst)
-        return VerticalRows(plan->vertical, source, w, plan->middle, first, end) &&
-               HorizontalRows(plan->horizontal, plan->middle, w, destination, nw, end - first);
-    int needed = SmoothSourceRowsNeeded(plan, end), made = plan->middleRows;
-    if (needed > made) {
-        if (!HorizontalRows(plan->horizontal, source + size_t(made) * size_t(w) * 4, w,
-                            plan->middle + size_t(made) * size_t(nw) * 4, nw, needed - made))
-            return 0;
-        plan->middleRows = needed;
-    }
-    return VerticalRows(plan->vertical, plan->middle, nw, destination, first, end);
+    return MakeSmoothRowsFrom(plan, source, 0, first, end, destination);
 }
 
 void EndSmoothRows(SmoothRowsPlan *plan) {
     if (!plan) return;
     FreeAxis(plan->vertical);
     FreeAxis(plan->horizontal);
+    std::free(plan->lowestFrom);
+    std::free(plan->neededBy);
     GivePixelMemory(plan->middle);
     delete plan;
 }

@@ -11,17 +11,24 @@ int SmoothResize(const unsigned char *source, int width, int height, unsigned ch
 
 // The smooth resize made a few target rows at a time, for a caller whose source
 // rows arrive in order (a decoder): before target rows [first, end) are made,
-// SmoothSourceRowsNeeded(plan, end) source rows must be in place. Target rows
-// are asked for in order, at most `rowsAtOnce` at a time, and come out as the
-// bytes SmoothResize writes. One thread uses a plan at a time.
+// SmoothSourceRowsNeeded(plan, end) source rows must be in place, and none
+// before SmoothSourceRowsFirst(plan, first) is read again, so a caller may keep
+// only a window of SmoothSourceRowsSpan(plan) source rows. Target rows are
+// asked for in order, at most `rowsAtOnce` at a time, and come out as the bytes
+// SmoothResize writes. One thread uses a plan at a time.
 struct SmoothRowsPlan;
 // nullptr when working memory runs out.
 SmoothRowsPlan *StartSmoothRows(int width, int height, int newWidth, int newHeight, int rowsAtOnce);
 int SmoothSourceRowsNeeded(const SmoothRowsPlan *plan, int end);
+int SmoothSourceRowsFirst(const SmoothRowsPlan *plan, int first);
+int SmoothSourceRowsSpan(const SmoothRowsPlan *plan);
 // Writes rows [first, end) from `destination` on (pitch newWidth x 4), reading the
 // source from its first row; answers 0 when working memory runs out.
 int MakeSmoothRows(SmoothRowsPlan *plan, const unsigned char *source, int first, int end,
                    unsigned char *destination);
+// The same with `source` holding the source rows from row `sourceFirst` on.
+int MakeSmoothRowsFrom(SmoothRowsPlan *plan, const unsigned char *source, int sourceFirst,
+                       int first, int end, unsigned char *destination);
 void EndSmoothRows(SmoothRowsPlan *plan);
 
 // Nearest pixel in 16.16 fixed point, all four bytes copied. Answers 0 when
