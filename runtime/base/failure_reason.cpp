@@ -13,10 +13,6 @@ void SetFailureReason(std::string reason) {
     Reason = std::move(reason);
 }
 
-bool FailureReasonGiven() {
-    return !Reason.empty();
-}
-
 std::string TakeFailureReason() {
     return std::exchange(Reason, std::string());
 }

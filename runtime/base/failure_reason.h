@@ -8,9 +8,6 @@
 #include <string>
 
 void SetFailureReason(std::string reason);
-// Whether a reason waits to be taken: the file was recognised and definitely
-// refused, so no other reader is to try it.
-bool FailureReasonGiven();
 // The reason, cleared; empty when none was set.
 std::string TakeFailureReason();
 

@@ -123,6 +123,10 @@ TEST(DamagedPictures, EveryFileEndsAsItsBytesAllow) {
         {"bomb.png", Declaring(in.Read("png"), 16, 4, 30000, 30000, true),
          "[Error]  bomb.png  needs about 4.1 GB, over the limit"},
         {"png-named.tif", in.Read("png"), "[Done]  png-named.tif", "png-named_tif.png", 640, 480},
+        {"jpeg-named.png", baseline, "[Done]  jpeg-named.png", "jpeg-named_png.jpg", 640, 480},
+        {"notes.jpg", Bytes{'t', 'e', 'x', 't'},
+         "[Error]  notes.jpg  not a picture this program reads"},
+        {"gone.jpg", Bytes{0}, "[Error]  gone.jpg  cannot open: No such file or directory"},
         {"png-cut.png", FirstPart(in.Read("png"), 0.5),
          "[Error]  png-cut.png  cut short after row 234 of 480"},
         {"gif-cut.gif", FirstPart(Gif(64, 48), 0.6),
@@ -142,7 +146,9 @@ TEST(DamagedPictures, EveryFileEndsAsItsBytesAllow) {
     };
     std::string arguments;
     for (Case &c : cases) {
-        if (c.bytes.empty())
+        if (c.name == "gone.jpg")
+            std::filesystem::create_symlink(in.path + "nowhere", in.path + c.name);
+        else if (c.bytes.empty())
             bright.save(QString::fromStdString(in.path + c.name), "BMP");
         else
             WriteFile(in.path + c.name, c.bytes);
@@ -158,7 +164,7 @@ TEST(DamagedPictures, EveryFileEndsAsItsBytesAllow) {
         QImage written(QString::fromStdString(out.path + c.output));
         EXPECT_EQ(written.size(), QSize(c.width, c.height)) << c.name;
     }
-    EXPECT_EQ(FileCount(out.path), 5) << "only whole pictures are written";
+    EXPECT_EQ(FileCount(out.path), 6) << "only whole pictures are written";
     EXPECT_EQ(RunBatchCommand("-o " + alone.path + " " + in.path + "runs.bmp", data.path).exit, 0);
     EXPECT_TRUE(alone.Read("runs_bmp.png") == out.Read("runs_bmp.png"));
 }
