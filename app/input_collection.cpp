@@ -7,6 +7,7 @@
 #include "app/window_numbers.h"
 #include "app/worker_state.h"
 #include "convert/conversion_worker.h"
+#include "convert/jpeg_quality.h"
 #include "runtime/base/numbers.h"
 #include "runtime/base/paths.h"
 #include "runtime/base/text.h"
@@ -65,7 +66,7 @@ void StartConversion() {
     auto job = std::make_unique<ConversionJob>();
     job->MaxWidth = int32_t(ParseInteger(GetGadgetText(GadgetMaxWidth)));
     job->MaxHeight = int32_t(ParseInteger(GetGadgetText(GadgetMaxHeight)));
-    job->JpegQuality = GetGadgetState(GadgetQuality) != 0 ? 95 : 80;
+    job->JpegQuality = JpegQualityOfChoice(GetGadgetState(GadgetQuality));
     job->FileCount = n;
     job->Text = Utf8Of(folder + u"\n" + list);
     job->Sink = WindowStatusSink();

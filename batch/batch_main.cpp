@@ -4,6 +4,7 @@
 #include "batch/batch_options.h"
 #include "batch/batch_run.h"
 #include "batch/batch_tone.h"
+#include "convert/jpeg_quality.h"
 #include "convert/stop_flag.h"
 #include "runtime/base/base_runtime.h"
 #include "runtime/base/memory_budget.h"
@@ -140,9 +141,9 @@ int main(int argc, char **argv) {
     if (options.Quality) {
         run.Conversion.JpegQuality = options.Quality;
     } else {
-        bool stored01 =
-            settings && settings->Fields == 3 && (settings->Quality == 0 || settings->Quality == 1);
-        run.Conversion.JpegQuality = stored01 && settings->Quality == 0 ? 80 : 95;
+        bool stored = settings && settings->Fields == 3 && IsJpegQualityChoice(settings->Quality);
+        run.Conversion.JpegQuality =
+            JpegQualityOfChoice(stored ? settings->Quality : JpegChoiceHigh);
     }
     unsigned cores = std::thread::hardware_concurrency();
     run.Jobs =

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "convert/conversion_status.h"
+#include "convert/jpeg_quality.h"
 #include "runtime/base/string_scratch.h"
 
 #include <atomic>
@@ -16,7 +17,7 @@
 struct ConversionJob {
     int32_t MaxWidth = 0;
     int32_t MaxHeight = 0;
-    int32_t JpegQuality = 95;
+    int32_t JpegQuality = JpegQualityHigh;
     int32_t FileCount = 0;
     // UTF-8: line 1 the output folder ending in "/", then one full path a line,
     // lines separated by a single LF, no LF after the last.

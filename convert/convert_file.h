@@ -8,6 +8,7 @@
 #pragma once
 
 #include "convert/conversion_status.h"
+#include "convert/jpeg_quality.h"
 #include "runtime/base/string_scratch.h"
 
 #include <cstdint>
@@ -16,7 +17,7 @@
 struct ConversionSettings {
     int32_t MaxWidth = 0; // below 1: no limit
     int32_t MaxHeight = 0;
-    int32_t JpegQuality = 95; // 80 for "Medium", 95 for "High"
+    int32_t JpegQuality = JpegQualityHigh; // see jpeg_quality.h
 };
 
 // The thumbnail rectangle of a w x h picture: at most 256 x 96, centred.
