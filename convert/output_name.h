@@ -28,8 +28,17 @@
 // local wall-clock time). CurrentDate by default.
 extern int64_t (*SaveClock)();
 
+// The extension each saver gives its outputs.
+constexpr std::u16string_view JpegExtension = u"jpg";
+constexpr std::u16string_view PngExtension = u"png";
+
 String ApplyExtensionRule(const String &path, std::initializer_list<std::u16string_view> accepted,
                           std::u16string_view extension);
+
+// The names the savers write `path` under before the collision rule: the
+// extension rule with "jpg" and "jpeg" kept for JPEG, with "png" kept for PNG.
+String JpegOutputName(const String &path);
+String PngOutputName(const String &path);
 
 // The stamped alternative of `path` with the saver's extension.
 String StampedOutputName(const String &path, std::u16string_view extension);

@@ -4,7 +4,6 @@
 // Conversion worker only (the compressor is not shared with another thread).
 #pragma once
 
-#include "convert/output_name.h"
 #include "runtime/base/string_scratch.h"
 
 #include <algorithm>
@@ -21,12 +20,6 @@ constexpr int ExifOrientationBlockSize = 36;
 // start-of-image marker and the APP0 segments behind it (pixels are not turned).
 // 1 when every byte reached the file; 0 otherwise, and then no file is left.
 int SaveJpeg(int64_t image, const String &path, int64_t quality, int orientation);
-
-// The name SaveJpeg writes `path` under before the collision rule: the extension
-// rule with "jpg" and "jpeg" kept.
-inline String JpegOutputName(const String &path) {
-    return ApplyExtensionRule(path, {u"jpg", u"jpeg"}, u"jpg");
-}
 
 // The quality SaveJpeg compresses with, and whether it takes the accurate DCT at
 // that quality (otherwise the fast one).
