@@ -14,8 +14,8 @@
 // complete, so a file under an output name is never a partial one, whatever
 // stops the program. A failed or stopped save removes its draft.
 //
-// Called by the savers on the conversion worker; SaveClock is set only while no
-// save runs (tests fix it).
+// Called by the savers on any number of threads at once (the window's worker, the
+// batch command's jobs); SaveClock is set only while no save runs (tests fix it).
 #pragma once
 
 #include "runtime/base/string_scratch.h"

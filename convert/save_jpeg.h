@@ -1,7 +1,8 @@
 // The JPEG saver: compresses a toned image straight from its drawing buffer with
-// the shared TurboJPEG compressor (4:4:4) and writes it under the output naming
-// rules, with the source's EXIF orientation carried in a small APP1 block.
-// Conversion worker only (the compressor is not shared with another thread).
+// the calling thread's own TurboJPEG compressor (4:4:4, see tone/jpeg_handles.h)
+// and writes it under the output naming rules, with the source's EXIF orientation
+// carried in a small APP1 block. Any number of threads may save at once (the
+// window's worker, the batch command's jobs), each on its own image.
 #pragma once
 
 #include "runtime/base/string_scratch.h"
