@@ -58,7 +58,8 @@ PREFIX ?= /usr/local
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
-# A Debian package (tintwell_1.1.1_amd64.deb in the build folder), through CPack.
+# A Debian package (tintwell_<version>_amd64.deb in the build folder, the version being
+# project()'s in CMakeLists.txt), through CPack.
 deb: build
 	cd $(BUILD) && cpack -G DEB
 

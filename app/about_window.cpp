@@ -2,6 +2,8 @@
 
 #include "app/commands.h"
 #include "app/window_numbers.h"
+#include "resources/version.h"
+#include "runtime/base/text.h"
 #include "runtime/image/images.h"
 #include "runtime/ui/toolkit.h"
 
@@ -42,7 +44,8 @@ void OpenAboutWindow() {
     ImageGadget(GadgetAboutIcon, 82, 16, 96, 96, ImagePlatformHandle(ImageAppIcon), 0);
     SetImageGadgetDisplaySize(GadgetAboutIcon, 96, 96);
     StopControlDrops(GadgetAboutIcon);
-    TextGadget(-1, 0, 120, AboutWidth, 20, u"Tintwell 1.1.1", TextFlagCentre);
+    TextGadget(-1, 0, 120, AboutWidth, 20, u"Tintwell " + StringFromUtf8(TintwellVersion),
+               TextFlagCentre);
     TextGadget(-1, 0, 140, AboutWidth, 20, u"Copyright \u00A9 2026 Quillcraft", TextFlagCentre);
     TextGadget(-1, 0, 160, AboutWidth, 20, u"Distributed by Quillcraft", TextFlagCentre);
     EditorGadget(GadgetAboutText, 10, 190, 240, 120, EditorFlagReadOnly | EditorFlagWordWrap);

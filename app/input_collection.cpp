@@ -7,15 +7,16 @@
 #include "app/window_numbers.h"
 #include "app/worker_state.h"
 #include "convert/conversion_worker.h"
+#include "convert/jpeg_quality.h"
 #include "runtime/base/numbers.h"
 #include "runtime/base/paths.h"
-#include "runtime/base/text.h"
 #include "runtime/image/images.h"
 #include "runtime/image/path_target.h"
 #include "runtime/ui/toolkit.h"
 #include "tone/load_source.h"
 
 #include <memory>
+#include <utility>
 
 int64_t (*SpawnWorkerThread)(ThreadProcedure procedure, int64_t argument) = SpawnThread;
 
@@ -33,9 +34,14 @@ void RefuseWhileProcessing() {
                    MessageBoxOk);
 }
 
-String FirstLine(const String &list) {
-    size_t end = list.find(u'\n');
-    return end == String::npos ? list : list.substr(0, end);
+std::vector<String> DroppedPaths() {
+    String list = DroppedFileList();
+    std::vector<String> paths;
+    size_t start = 0;
+    for (size_t end; (end = list.find(u'\n', start)) != String::npos; start = end + 1)
+        paths.push_back(list.substr(start, end - start));
+    paths.push_back(list.substr(start));
+    return paths;
 }
 
 void StartConversion() {
@@ -52,11 +58,10 @@ void StartConversion() {
     SetGadgetText(GadgetLog, u"Processing ...");
     AddGadgetItem(GadgetLog, -1, u"");
 
-    String list = DroppedFileList();
-    int n = int(CountOccurrences(list, u"\n")) + 1;
-    if (n == 1 && PathSize(list) == PathIsFolder) {
-        list = ExpandDroppedFolder(list, &n);
-        if (n == 0) {
+    std::vector<String> paths = DroppedPaths();
+    if (paths.size() == 1 && PathSize(paths[0]) == PathIsFolder) {
+        paths = ExpandDroppedFolder(paths[0]);
+        if (paths.empty()) {
             AddGadgetItem(GadgetLog, -1, u"The folder you dropped doesn't contain any files.");
             return;
         }
@@ -65,9 +70,9 @@ void StartConversion() {
     auto job = std::make_unique<ConversionJob>();
     job->MaxWidth = int32_t(ParseInteger(GetGadgetText(GadgetMaxWidth)));
     job->MaxHeight = int32_t(ParseInteger(GetGadgetText(GadgetMaxHeight)));
-    job->JpegQuality = GetGadgetState(GadgetQuality) != 0 ? 95 : 80;
-    job->FileCount = n;
-    job->Text = Utf8Of(folder + u"\n" + list);
+    job->JpegQuality = JpegQualityOfChoice(GetGadgetState(GadgetQuality));
+    job->OutputFolder = folder;
+    job->Paths = std::move(paths);
     job->Sink = WindowStatusSink();
 
     // The run counts as running before the thread exists, so its end can never
@@ -88,8 +93,7 @@ void LoadSampleImage() {
         RefuseWhileProcessing();
         return;
     }
-    LoadedImage loaded =
-        LoadSourceImage(FirstLine(DroppedFileList()), SampleBoxWidth, SampleBoxHeight);
+    LoadedImage loaded = LoadSourceImage(DroppedPaths().front(), SampleBoxWidth, SampleBoxHeight);
     if (loaded.image) {
         CatchInterfaceImage(int(ImageSample));
         if (OpenPathTarget(ImagePathTarget(ImageSample))) {

@@ -7,6 +7,7 @@
 #include "runtime/base/threads.h"
 
 #include <cstdint>
+#include <vector>
 
 // A file drop on the log or the drop banner: starts converting the files.
 void StartConversion();
@@ -17,8 +18,9 @@ void ChooseOutputFolder();
 
 // The message box that refuses a drop while a conversion runs.
 void RefuseWhileProcessing();
-// The first path of a dropped list (paths separated by line feeds).
-String FirstLine(const String &list);
+// The paths of the current file drop, one entry a line of the dropped list (so
+// at least one, empty when the drop held no files).
+std::vector<String> DroppedPaths();
 
 // How StartConversion starts the worker thread: SpawnThread, replaced by tests
 // that need thread creation to fail.

@@ -3,6 +3,7 @@
 #include "app/main_window.h"
 #include "app/window_numbers.h"
 #include "app/worker_state.h"
+#include "convert/conversion_types.h"
 #include "convert/stop_flag.h"
 #include "runtime/base/dates.h"
 #include "runtime/base/numbers.h"
@@ -16,8 +17,6 @@
 namespace {
 
 constexpr int64_t ThumbnailBackground = 0xF2F2F2;
-constexpr int ThumbnailWidth = 256;
-constexpr int ThumbnailHeight = 96;
 
 // The log line of the entry being shown: each entry's statuses replace exactly
 // the line its StatusLoading inserted, also after entries that were skipped.

@@ -2,6 +2,7 @@
 
 #include "app/colour_panel.h"
 #include "app/window_numbers.h"
+#include "convert/conversion_types.h"
 #include "runtime/image/draw_target.h"
 #include "runtime/image/images.h"
 #include "runtime/ui/gadgets.h"
@@ -66,7 +67,7 @@ void CreateColourPanel() {
     ListViewGadget(GadgetPresetList, 6, 224, 256, 80, 0);
     CanvasGadget(GadgetStopStrip, 6, 426, 168, 20, 0);
     ButtonGadget(GadgetStopButton, 6, 224, 256, 80, u"");
-    CanvasGadget(GadgetThumbnail, 6, 314, 256, 96, 0);
+    CanvasGadget(GadgetThumbnail, 6, 314, ThumbnailWidth, ThumbnailHeight, 0);
     ImageGadget(GadgetHelpButton, 208, 424, 24, 24, ImagePlatformHandle(ImageHelpIcon), 0);
     ImageGadget(GadgetAboutButton, 234, 424, 24, 24, ImagePlatformHandle(ImageInfoIcon), 0);
     EndContainer();

@@ -124,7 +124,7 @@ void LoadPreviewImage() {
         return;
     }
     LoadedImage loaded =
-        LoadSourceImage(FirstLine(DroppedFileList()), ParseInteger(GetGadgetText(GadgetMaxWidth)),
+        LoadSourceImage(DroppedPaths().front(), ParseInteger(GetGadgetText(GadgetMaxWidth)),
                         ParseInteger(GetGadgetText(GadgetMaxHeight)));
     if (!loaded.image) return;
     // OrientUpright frees the stored picture whether or not the turn succeeds.

@@ -2,6 +2,7 @@
 
 #include "app/startup.h"
 #include "app/window_numbers.h"
+#include "convert/jpeg_quality.h"
 #include "runtime/base/bin_file.h"
 #include "runtime/base/numbers.h"
 #include "runtime/base/paths.h"
@@ -59,7 +60,7 @@ void LoadSettings() {
     // only whole preset records are taken, so none is left half old, half new.
     if (stored.Fields > 0) SetGadgetText(GadgetMaxWidth, FormatInteger(stored.MaxWidth));
     if (stored.Fields > 1) SetGadgetText(GadgetMaxHeight, FormatInteger(stored.MaxHeight));
-    if (stored.Fields > 2 && (stored.Quality == 0 || stored.Quality == 1))
+    if (stored.Fields > 2 && IsJpegQualityChoice(stored.Quality))
         SetGadgetState(GadgetQuality, stored.Quality);
     std::memcpy(UserPresetBlock(), stored.UserPresets,
                 size_t(stored.PresetRecords) * PresetRecordBytes);

@@ -7,6 +7,7 @@
 #include "app/main_window.h"
 #include "app/settings.h"
 #include "app/window_numbers.h"
+#include "convert/jpeg_quality.h"
 #include "resources/pictures.h"
 #include "runtime/base/base_runtime.h"
 #include "runtime/base/paths.h"
@@ -84,7 +85,7 @@ int BuildMainWindow(int argc, char **argv) {
     DrawColourField();
     FillPresetList();
 
-    SetGadgetState(GadgetQuality, 1);
+    SetGadgetState(GadgetQuality, JpegChoiceHigh);
     SetGadgetState(GadgetPresetList, 0);
     PresetListHandler();
 

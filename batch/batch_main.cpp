@@ -1,10 +1,12 @@
 // tintwell-batch: the window's conversion from the command line. See
-// batch_options.h for the command line and tintwell-batch.1 for the manual.
+// batch_options.h for the command line and tintwell-batch.1.in for the manual.
 #include "batch/batch_inputs.h"
 #include "batch/batch_options.h"
 #include "batch/batch_run.h"
 #include "batch/batch_tone.h"
+#include "convert/jpeg_quality.h"
 #include "convert/stop_flag.h"
+#include "resources/version.h"
 #include "runtime/base/base_runtime.h"
 #include "runtime/base/memory_budget.h"
 #include "runtime/base/text.h"
@@ -88,7 +90,7 @@ int main(int argc, char **argv) {
         return ExitDone;
     }
     if (options.Version) {
-        std::puts("tintwell-batch 1.1.1");
+        std::printf("tintwell-batch %s\n", TintwellVersion);
         return ExitDone;
     }
 
@@ -140,9 +142,9 @@ int main(int argc, char **argv) {
     if (options.Quality) {
         run.Conversion.JpegQuality = options.Quality;
     } else {
-        bool stored01 =
-            settings && settings->Fields == 3 && (settings->Quality == 0 || settings->Quality == 1);
-        run.Conversion.JpegQuality = stored01 && settings->Quality == 0 ? 80 : 95;
+        bool stored = settings && settings->Fields == 3 && IsJpegQualityChoice(settings->Quality);
+        run.Conversion.JpegQuality =
+            JpegQualityOfChoice(stored ? settings->Quality : JpegChoiceHigh);
     }
     unsigned cores = std::thread::hardware_concurrency();
     run.Jobs =

@@ -1,5 +1,7 @@
 #include "batch/batch_options.h"
 
+#include "convert/jpeg_quality.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -117,9 +119,9 @@ bool Apply(const OptionName &option, const std::string &value, BatchOptions *o,
         o->BoxGiven = true;
     } else if (name == "--quality") {
         if (value == "medium")
-            o->Quality = 80;
+            o->Quality = JpegQualityMedium;
         else if (value == "high")
-            o->Quality = 95;
+            o->Quality = JpegQualityHigh;
         else
             return Fail(error, "--quality must be medium or high, not \"" + value + "\"");
     } else if (name == "--recursive") {
@@ -217,32 +219,43 @@ int ParseBatchArguments(int argc, const char *const *argv, BatchOptions *options
     return 1;
 }
 
+namespace {
+
+// The usage text around the quality line's numbers.
+constexpr const char *UsageHead =
+    "usage: tintwell-batch [options] FILE|FOLDER...\n"
+    "Tones pictures by luminance with a Tintwell tone and writes them to a folder,\n"
+    "JPEG as JPEG and everything else as PNG, never overwriting a file.\n"
+    "\n"
+    "  -o, --out DIR          output folder (required; made if missing, mode 0700)\n"
+    "  -p, --preset NAME|ROW  a built-in preset by name (any case) or row, or\n"
+    "                         \"User preset n\" from the window's settings; default Gray\n"
+    "      --stops TEXT       nine stops as the window copies them (\"!dd 0x...,...\")\n"
+    "  -s, --shift N          tone shift -116..116 (default 0)\n"
+    "  -m, --max WxH          maximum box (default: the window's, else 8192x8192;\n"
+    "                         0 = no limit)\n"
+    "  -q, --quality medium|high   JPEG quality ";
+constexpr const char *UsageTail =
+    " (default: the window's, else high)\n"
+    "  -r, --recursive        descend into sub-folders; outputs mirror them under --out\n"
+    "  -j, --jobs N           files converted at once (default: number of cores)\n"
+    "      --files-from FILE  read paths, one a line (\"-\" = standard input)\n"
+    "      --memory-limit SIZE   memory for decoding pictures, shared by the jobs\n"
+    "                         (K, M, G: powers of 1000; default half the memory)\n"
+    "      --list-presets     print every preset row with its name and stops, then exit\n"
+    "      --export-lut FILE.png   write the tone's colour table (2048 x 1, RGB), then exit\n"
+    "  -n, --dry-run          print what would be converted and the output names\n"
+    "      --quiet            print only failures\n"
+    "      --verbose          also print the settings in use\n"
+    "  -h, --help             this text\n"
+    "      --version          the version\n"
+    "\n"
+    "Exit status: 0 all done, 1 some files failed, 2 bad usage, 130 interrupted.\n";
+
+} // namespace
+
 const char *BatchUsageText() {
-    return "usage: tintwell-batch [options] FILE|FOLDER...\n"
-           "Tones pictures by luminance with a Tintwell tone and writes them to a folder,\n"
-           "JPEG as JPEG and everything else as PNG, never overwriting a file.\n"
-           "\n"
-           "  -o, --out DIR          output folder (required; made if missing, mode 0700)\n"
-           "  -p, --preset NAME|ROW  a built-in preset by name (any case) or row, or\n"
-           "                         \"User preset n\" from the window's settings; default Gray\n"
-           "      --stops TEXT       nine stops as the window copies them (\"!dd 0x...,...\")\n"
-           "  -s, --shift N          tone shift -116..116 (default 0)\n"
-           "  -m, --max WxH          maximum box (default: the window's, else 8192x8192;\n"
-           "                         0 = no limit)\n"
-           "  -q, --quality medium|high   JPEG quality 80 / 95 (default: the window's, else high)\n"
-           "  -r, --recursive        descend into sub-folders; outputs mirror them under --out\n"
-           "  -j, --jobs N           files converted at once (default: number of cores)\n"
-           "      --files-from FILE  read paths, one a line (\"-\" = standard input)\n"
-           "      --memory-limit SIZE   memory for decoding pictures, shared by the jobs\n"
-           "                         (K, M, G: powers of 1000; default half the memory)\n"
-           "      --list-presets     print every preset row with its name and stops, then exit\n"
-           "      --export-lut FILE.png   write the tone's colour table (2048 x 1, RGB), then "
-           "exit\n"
-           "  -n, --dry-run          print what would be converted and the output names\n"
-           "      --quiet            print only failures\n"
-           "      --verbose          also print the settings in use\n"
-           "  -h, --help             this text\n"
-           "      --version          the version\n"
-           "\n"
-           "Exit status: 0 all done, 1 some files failed, 2 bad usage, 130 interrupted.\n";
+    static const std::string text = UsageHead + std::to_string(JpegQualityMedium) + " / " +
+                                    std::to_string(JpegQualityHigh) + UsageTail;
+    return text.c_str();
 }

@@ -20,7 +20,7 @@ struct BatchOptions {
     int Shift = 0;         // -s, --shift
     bool BoxGiven = false; // -m, --max; else the settings file's or 8192 x 8192
     int32_t MaxWidth = 0, MaxHeight = 0;
-    int Quality = 0;          // -q, --quality: 80 or 95; 0: the settings file's, else 95
+    int Quality = 0;          // -q, --quality (jpeg_quality.h); 0: the settings file's, else High
     bool Recursive = false;   // -r, --recursive
     int Jobs = 0;             // -j, --jobs; 0: one per core
     std::string FilesFrom;    // --files-from; "-" is standard input

@@ -261,9 +261,8 @@ int64_t DryRunBatch(const BatchRun &run, InputWalker *walker, std::FILE *out) {
         close(descriptor);
         // The loader tries JPEG first; the saver follows the loader.
         String target = run.OutputFolder + input.Relative + FileNamePart(input.Path);
-        std::u16string_view extension = jpeg ? u"jpg" : u"png";
-        String output = jpeg ? ApplyExtensionRule(target, {u"jpg", u"jpeg"}, u"jpg")
-                             : ApplyExtensionRule(target, {u"png"}, u"png");
+        std::u16string_view extension = jpeg ? JpegExtension : PngExtension;
+        String output = jpeg ? JpegOutputName(target) : PngOutputName(target);
         String stamped = StampedOutputName(output, extension);
         for (int64_t attempt = 1; PathSize(output) != PathMissing || given.count(output); attempt++)
             output = NumberedOutputName(stamped, attempt);

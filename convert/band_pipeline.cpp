@@ -52,7 +52,7 @@ struct ThumbnailRows {
 struct Output {
     String path; // the folder and the source's file name, before the naming rules
     bool asJpeg = false;
-    int64_t quality = 95;
+    int64_t quality = JpegQualityHigh;
     int orientation = 0;
     JpegStream *jpeg = nullptr;
     PngStream *png = nullptr;
@@ -69,7 +69,7 @@ struct Output {
 
 // The name the writer puts the file under, before the collision rule.
 String OutputName(const Output &out) {
-    return out.asJpeg ? JpegOutputName(out.path) : ApplyExtensionRule(out.path, {u"png"}, u"png");
+    return out.asJpeg ? JpegOutputName(out.path) : PngOutputName(out.path);
 }
 
 // Picks the writer for a width x height picture; false when memory runs out.

@@ -2,6 +2,7 @@
 // the thumbnail crop and the outcome.
 #pragma once
 
+#include "convert/jpeg_quality.h"
 #include "runtime/base/string_scratch.h"
 
 #include <cstdint>
@@ -10,7 +11,7 @@
 struct ConversionSettings {
     int32_t MaxWidth = 0; // below 1: no limit
     int32_t MaxHeight = 0;
-    int32_t JpegQuality = 95; // 80 for "Medium", 95 for "High"
+    int32_t JpegQuality = JpegQualityHigh; // see jpeg_quality.h
 };
 
 // The thumbnail of a toned picture: its centre, at most 256 x 96.

@@ -43,26 +43,17 @@ void ConversionWorker(int64_t argument) {
     int64_t start = MillisecondClock();
     StatusSink sink = job->Sink;
     ConversionSettings settings{job->MaxWidth, job->MaxHeight, job->JpegQuality};
-    const std::string &text = job->Text;
-    size_t end = text.find('\n');
-    String folder = StringFromUtf8(text.substr(0, end));
-    size_t at = end == std::string::npos ? text.size() : end + 1;
-    int64_t k = 0;
-    while (at < text.size() && !StopRequested()) {
-        size_t lineEnd = text.find('\n', at);
-        if (lineEnd == std::string::npos) lineEnd = text.size();
-        String path = EntryPath(StringFromUtf8(text.substr(at, lineEnd - at)));
-        k++;
+    int64_t count = int64_t(job->Paths.size());
+    for (int64_t k = 1; k <= count && !StopRequested(); k++) {
+        String path = EntryPath(job->Paths[size_t(k - 1)]);
         String name = FileNamePart(path);
-        if (!name.empty()) {
-            char *buffer = NewNameBuffer(Utf8Of(name));
-            if (buffer) {
-                ConvertOneFile(path, folder, settings, ToneShift, k,
-                               reinterpret_cast<int64_t>(buffer), sink);
-            }
-            ReportStatus(sink, StatusRemaining, job->FileCount - k, 0);
+        if (name.empty()) continue;
+        char *buffer = NewNameBuffer(Utf8Of(name));
+        if (buffer) {
+            ConvertOneFile(path, job->OutputFolder, settings, ToneShift, k,
+                           reinterpret_cast<int64_t>(buffer), sink);
         }
-        at = lineEnd < text.size() ? lineEnd + 1 : text.size();
+        ReportStatus(sink, StatusRemaining, count - k, 0);
     }
     job.reset();
     int64_t elapsed = MillisecondClock() - start;
@@ -70,11 +61,10 @@ void ConversionWorker(int64_t argument) {
     ReportFinished(sink, elapsed);
 }
 
-std::u16string ExpandDroppedFolder(const String &folder, int *count) {
-    std::u16string list;
-    *count = 0;
+std::vector<String> ExpandDroppedFolder(const String &folder) {
+    std::vector<String> paths;
     int64_t listing = OpenListing(-1, folder);
-    if (!listing) return list;
+    if (!listing) return paths;
     String base = folder;
     if (base.empty() || base.back() != u'/') base += u'/';
     while (NextListingEntry(listing)) {
@@ -86,10 +76,8 @@ std::u16string ExpandDroppedFolder(const String &folder, int *count) {
         // be opened; it is kept so the log shows it failed instead of losing it.
         String path = base + name;
         if (PathSize(path) < 0 && name.find(u'\uFFFD') == String::npos) continue;
-        if (*count) list += u'\n';
-        list += path;
-        (*count)++;
+        paths.push_back(path);
     }
     CloseListing(listing);
-    return list;
+    return paths;
 }

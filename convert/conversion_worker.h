@@ -7,20 +7,19 @@
 #pragma once
 
 #include "convert/conversion_status.h"
+#include "convert/jpeg_quality.h"
 #include "runtime/base/string_scratch.h"
 
 #include <atomic>
 #include <cstdint>
-#include <string>
+#include <vector>
 
 struct ConversionJob {
     int32_t MaxWidth = 0;
     int32_t MaxHeight = 0;
-    int32_t JpegQuality = 95;
-    int32_t FileCount = 0;
-    // UTF-8: line 1 the output folder ending in "/", then one full path a line,
-    // lines separated by a single LF, no LF after the last.
-    std::string Text;
+    int32_t JpegQuality = JpegQualityHigh;
+    String OutputFolder;       // ending in "/"
+    std::vector<String> Paths; // full paths, converted in this order
     StatusSink Sink;
 };
 
@@ -33,17 +32,18 @@ inline std::atomic<int64_t> WorkerThread{0};
 inline std::atomic<int64_t> LastWorkerThread{0};
 
 // The thread procedure: `argument` is a ConversionJob* made with new, which the
-// worker takes over. Entry k (1-based, every entry counts) gets a name buffer
-// (malloc'd UTF-8 of its file name, zero-terminated) that travels as the data of
-// its statuses; the sink's owner frees it with the entry's final status. An entry
-// whose name is empty is skipped. After each named entry StatusRemaining carries
-// FileCount - k; StatusFinished carries the elapsed milliseconds, last of all.
+// worker takes over. Entry k of Paths (1-based, every entry counts) gets a name
+// buffer (malloc'd UTF-8 of its file name, zero-terminated) that travels as the
+// data of its statuses; the sink's owner frees it with the entry's final status.
+// An entry whose name is empty is skipped. After each named entry
+// StatusRemaining carries the number of entries - k; StatusFinished carries the
+// elapsed milliseconds, last of all.
 void ConversionWorker(int64_t argument);
 
 // The regular, non-hidden files of one folder (no descent), as full paths, in
 // the order the listing gives them, and files whose names are not UTF-8 (they
 // end as errors). Empty when the folder cannot be listed.
-std::u16string ExpandDroppedFolder(const String &folder, int *count);
+std::vector<String> ExpandDroppedFolder(const String &folder);
 
 // The path of one job entry as it is converted: a single trailing "/" is taken
 // off, so a folder dropped as "…/name/" keeps its name (and fails as a folder).

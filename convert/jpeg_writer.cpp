@@ -1,6 +1,7 @@
 #include "convert/jpeg_writer.h"
 
 #include "convert/band_queue.h"
+#include "convert/jpeg_quality.h"
 #include "convert/output_name.h"
 #include "convert/save_jpeg.h"
 #include "convert/stop_flag.h"
@@ -29,7 +30,7 @@ struct Encoder {
     JpegErrors errors{};
     jpeg_destination_mgr destination{};
     int64_t file = 0;
-    int width = 0, height = 0, quality = 95, orientation = 0;
+    int width = 0, height = 0, quality = JpegQualityHigh, orientation = 0;
     bool complete = false;
     int error = 0; // errno when the encoder failed
     unsigned char chunk[OutputChunk];
@@ -138,7 +139,7 @@ void EncodeBands(Encoder *e, BandQueue *queue) {
 int PlaceDraft(const Encoder &e, const String &draft, String *name) {
     if (!e.complete) errno = e.error;
     bool closed = CloseBinFile(e.file) != 0;
-    if (e.complete && closed) return PlaceOutputFile(draft, name, u"jpg");
+    if (e.complete && closed) return PlaceOutputFile(draft, name, JpegExtension);
     DiscardOutputDraft(draft);
     return 0;
 }

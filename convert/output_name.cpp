@@ -48,6 +48,14 @@ String ApplyExtensionRule(const String &path, std::initializer_list<std::u16stri
     return renamed;
 }
 
+String JpegOutputName(const String &path) {
+    return ApplyExtensionRule(path, {JpegExtension, u"jpeg"}, JpegExtension);
+}
+
+String PngOutputName(const String &path) {
+    return ApplyExtensionRule(path, {PngExtension}, PngExtension);
+}
+
 String StampedOutputName(const String &path, std::u16string_view extension) {
     String stamped = FolderPart(path) + FileNamePart(path, FileNameWithoutExtension) + u"_" +
                      FormatDateMask(u"%yyyy%mm%dd%hh%ii%ss", SaveClock());

@@ -14,8 +14,8 @@
 // complete, so a file under an output name is never a partial one, whatever
 // stops the program. A failed or stopped save removes its draft.
 //
-// Called by the savers on the conversion worker; SaveClock is set only while no
-// save runs (tests fix it).
+// Called by the savers on any number of threads at once (the window's worker, the
+// batch command's jobs); SaveClock is set only while no save runs (tests fix it).
 #pragma once
 
 #include "runtime/base/string_scratch.h"
@@ -28,8 +28,17 @@
 // local wall-clock time). CurrentDate by default.
 extern int64_t (*SaveClock)();
 
+// The extension each saver gives its outputs.
+constexpr std::u16string_view JpegExtension = u"jpg";
+constexpr std::u16string_view PngExtension = u"png";
+
 String ApplyExtensionRule(const String &path, std::initializer_list<std::u16string_view> accepted,
                           std::u16string_view extension);
+
+// The names the savers write `path` under before the collision rule: the
+// extension rule with "jpg" and "jpeg" kept for JPEG, with "png" kept for PNG.
+String JpegOutputName(const String &path);
+String PngOutputName(const String &path);
 
 // The stamped alternative of `path` with the saver's extension.
 String StampedOutputName(const String &path, std::u16string_view extension);

@@ -83,7 +83,7 @@ int EndPngStream(PngStream *stream, bool place, String *name) {
     errno = 0;
     bool closed = CloseBinFile(s->file) != 0;
     if (place && s->written && closed && !StopRequested())
-        return PlaceOutputFile(s->draft, name, u"png");
+        return PlaceOutputFile(s->draft, name, PngExtension);
     if (!s->written) errno = s->error;
     DiscardOutputDraft(s->draft);
     return 0;

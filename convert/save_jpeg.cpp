@@ -87,7 +87,7 @@ int SaveJpeg(int64_t image, const String &path, int64_t quality, int orientation
     }
     // Success means every byte reached the file, so the close counts too.
     bool closed = CloseBinFile(file) != 0;
-    if (written && closed) return PlaceOutputFile(draft, &name, u"jpg");
+    if (written && closed) return PlaceOutputFile(draft, &name, JpegExtension);
     DiscardOutputDraft(draft);
     return 0;
 }

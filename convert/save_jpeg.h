@@ -1,10 +1,10 @@
 // The JPEG saver: compresses a toned image straight from its drawing buffer with
-// the shared TurboJPEG compressor (4:4:4) and writes it under the output naming
-// rules, with the source's EXIF orientation carried in a small APP1 block.
-// Conversion worker only (the compressor is not shared with another thread).
+// the calling thread's own TurboJPEG compressor (4:4:4, see tone/jpeg_handles.h)
+// and writes it under the output naming rules, with the source's EXIF orientation
+// carried in a small APP1 block. Any number of threads may save at once (the
+// window's worker, the batch command's jobs), each on its own image.
 #pragma once
 
-#include "convert/output_name.h"
 #include "runtime/base/string_scratch.h"
 
 #include <algorithm>
@@ -21,12 +21,6 @@ constexpr int ExifOrientationBlockSize = 36;
 // start-of-image marker and the APP0 segments behind it (pixels are not turned).
 // 1 when every byte reached the file; 0 otherwise, and then no file is left.
 int SaveJpeg(int64_t image, const String &path, int64_t quality, int orientation);
-
-// The name SaveJpeg writes `path` under before the collision rule: the extension
-// rule with "jpg" and "jpeg" kept.
-inline String JpegOutputName(const String &path) {
-    return ApplyExtensionRule(path, {u"jpg", u"jpeg"}, u"jpg");
-}
 
 // The quality SaveJpeg compresses with, and whether it takes the accurate DCT at
 // that quality (otherwise the fast one).

@@ -225,10 +225,10 @@ int64_t WritePngRgba(int64_t image, const String &path) {
 
 int SavePng(int64_t image, const String &path) {
     if (!ImageExists(image)) return 0;
-    String name = ApplyExtensionRule(path, {u"png"}, u"png");
+    String name = PngOutputName(path);
     String draft;
     int64_t file = CreateOutputDraft(name, &draft);
     if (!file) return 0;
     if (!WriteCreatedPng(image, file, draft)) return 0;
-    return PlaceOutputFile(draft, &name, u"png");
+    return PlaceOutputFile(draft, &name, PngExtension);
 }

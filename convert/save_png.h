@@ -3,7 +3,7 @@
 // strategy). Memory use is one filtered row plus a 64 KiB output buffer whatever
 // the picture's size. The writer looks at the stop request before every row, so a
 // stop ends a long write within one row.
-// Conversion worker (or any one thread on its own image).
+// Any number of threads at once, each on its own image.
 #pragma once
 
 #include "convert/png_pieces.h"

@@ -24,7 +24,6 @@ struct BinFileRecord {
     int64_t fill = 0;                // valid bytes in the buffer
     int64_t position = 0;            // next byte for the caller (read-ahead only)
     enum { Idle, ReadAhead, PendingWrites } mode = Idle;
-    int textFormat = TextFormatUtf8;
     bool failed = false; // a write or flush came up short
 };
 
@@ -156,7 +155,6 @@ int64_t OpenFile(int64_t file, const String &path, int flags, OpenMode mode) {
     std::setvbuf(stream, nullptr, _IONBF, 0);
     record->descriptor = fileno(stream);
     record->buffer = buffer;
-    record->textFormat = (flags & 0x1F) ? (flags & 0x1F) : TextFormatUtf8;
     record->handle = stream;
     return ObjectCreated(file, issued, record);
 }
@@ -316,9 +314,4 @@ int CloseBinFile(int64_t file) {
     bool ok = FinishFile(*f);
     ObjectDiscard(table, f);
     return ok ? 1 : 0;
-}
-
-int BinFileTextFormat(int64_t file) {
-    BinFileRecord *f = Find(file);
-    return f ? f->textFormat : 0;
 }

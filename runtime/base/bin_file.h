@@ -23,8 +23,7 @@ constexpr int BinFileUnbuffered = 0x80000;
 constexpr int64_t BinFileBufferSize = 4096;
 
 // Open calls answer per the object-table convention (the automatic number for
-// file -1, else the stream handle), 0 when the file cannot be opened. The text
-// format is flags & 0x1F (default UTF-8).
+// file -1, else the stream handle), 0 when the file cannot be opened.
 // Creates or truncates, for reading and writing.
 int64_t CreateBinFile(int64_t file, const String &path, int flags = 0);
 // Creates a new file for reading and writing; fails if anything exists at the path,
@@ -61,6 +60,3 @@ int SyncBinFile(int64_t file);
 // Writes what is pending and closes; -1 closes every file. 1 when every write of
 // the file (every file) reached it and the close succeeded, else 0.
 int CloseBinFile(int64_t file);
-
-// The text format the file was opened with, 0 for no file.
-int BinFileTextFormat(int64_t file);

@@ -21,36 +21,6 @@ String FormatInteger(int64_t n) {
     return TakeScratchText(mark);
 }
 
-String FormatHex(int64_t n, int type) {
-    uint64_t value = uint64_t(n);
-    switch (type) {
-    case TypeInt8:
-    case TypeAsciiChar:
-        value &= 0xFF;
-        break;
-    case TypeInt16:
-    case TypeUnicodeChar:
-    case TypeWord:
-        value &= 0xFFFF;
-        break;
-    case TypeInt32:
-        value &= 0xFFFFFFFF;
-        break;
-    default:
-        break;
-    }
-    static const char16_t HexDigits[] = u"0123456789ABCDEF";
-    char16_t digits[16];
-    int count = 0;
-    do {
-        digits[count++] = HexDigits[value & 15];
-        value >>= 4;
-    } while (value);
-    size_t mark = ScratchMark();
-    while (count) AppendScratch(digits[--count]);
-    return TakeScratchText(mark);
-}
-
 int64_t ParseInteger(const String &s) {
     size_t i = 0;
     while (i < s.size() && (s[i] == u' ' || s[i] == u'\t')) ++i;
@@ -83,14 +53,6 @@ double RoundReal(double x, int mode) {
     if (mode == 2) return x > 0 ? std::floor(x + 0.5) : std::ceil(x - 0.5);
     if (mode == 1) return std::ceil(x);
     return std::floor(x);
-}
-
-int64_t RealToInteger(double x) {
-    if (std::isnan(x) || std::isinf(x)) return 0;
-    // 2^63 is exact in a double; anything at or beyond it does not fit.
-    if (x >= 9223372036854775808.0) return INT64_MAX;
-    if (x <= -9223372036854775808.0) return INT64_MIN;
-    return int64_t(x);
 }
 
 namespace {

@@ -44,16 +44,6 @@ int64_t TextLength(const String &s) {
     return int64_t(s.size());
 }
 
-String TextLeft(const String &s, int64_t n) {
-    n = std::clamp<int64_t>(n, 0, TextLength(s));
-    return s.substr(0, size_t(n));
-}
-
-String TextRight(const String &s, int64_t n) {
-    n = std::clamp<int64_t>(n, 0, TextLength(s));
-    return s.substr(s.size() - size_t(n));
-}
-
 String TextLower(const String &s) {
     size_t mark = ScratchMark();
     for (size_t i = 0; i < s.size();) {
@@ -104,27 +94,6 @@ String PadLeft(const String &s, int64_t length, const String &pad) {
     for (int64_t i = kept; i < length; ++i) AppendScratch(fill);
     AppendScratch(s.data(), size_t(kept));
     return TakeScratchText(mark);
-}
-
-int64_t TextByteLength(const String &s, int format) {
-    switch (format) {
-    case TextFormatUtf16:
-        return 2 * TextLength(s);
-    case TextFormatAscii:
-        return TextLength(s);
-    case TextFormatUtf8: {
-        int64_t bytes = 0;
-        unsigned char out[4];
-        for (size_t i = 0; i < s.size();) {
-            size_t width;
-            bytes += int64_t(EncodeCodePointOrByte(CodePointAt(s, i, &width), out));
-            i += width;
-        }
-        return bytes;
-    }
-    default:
-        return 0;
-    }
 }
 
 size_t EncodeUtf8Char(char32_t c, unsigned char out[4]) {

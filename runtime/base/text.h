@@ -12,16 +12,8 @@
 #include <string>
 #include <string_view>
 
-// Text formats of memory strings, files and byte counts.
-constexpr int TextFormatUtf8 = 2;
-constexpr int TextFormatAscii = 24; // one byte per character (see memory.h)
-constexpr int TextFormatUtf16 = 25;
-
 // Length in code units.
 int64_t TextLength(const String &s);
-// First / last n units, n clamped to 0..length.
-String TextLeft(const String &s, int64_t n);
-String TextRight(const String &s, int64_t n);
 // Lower case by the wide-character mapping of the current locale.
 String TextLower(const String &s);
 // Non-overlapping occurrences of part, scanning left to right; 0 if either is empty.
@@ -32,8 +24,6 @@ String TextField(const String &s, int64_t index, const String &delimiter);
 // Exactly `length` units: the first min(length, TextLength(s)) units of s,
 // right-aligned behind copies of the first unit of pad (a space when pad is empty).
 String PadLeft(const String &s, int64_t length, const String &pad = u" ");
-// Bytes s takes in a text format, without terminator; 0 for an unknown format.
-int64_t TextByteLength(const String &s, int format);
 
 // File names are bytes, not always UTF-8, and must reach the file system as
 // they came. A byte that is not part of a valid UTF-8 sequence is carried as the

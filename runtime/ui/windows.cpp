@@ -289,16 +289,6 @@ int WindowInnerHeight(int64_t window) {
     return record ? record->content->height() : 0;
 }
 
-int WindowX(int64_t window) {
-    WindowRecord *record = ObjectLookup(WindowTable, window);
-    return record ? record->handle->frameGeometry().x() : 0;
-}
-
-int WindowY(int64_t window) {
-    WindowRecord *record = ObjectLookup(WindowTable, window);
-    return record ? record->handle->frameGeometry().y() : 0;
-}
-
 String WindowCaption(int64_t window) {
     WindowRecord *record = ObjectLookup(WindowTable, window);
     return record ? FromQString(record->handle->windowTitle()) : String();

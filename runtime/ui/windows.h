@@ -45,8 +45,6 @@ int WindowExists(int64_t window);
 int64_t WindowPlatformHandle(int64_t window); // the top-level QWidget*
 int WindowInnerWidth(int64_t window);         // content area, without any menu bar
 int WindowInnerHeight(int64_t window);
-int WindowX(int64_t window); // top-left of the window on the screen
-int WindowY(int64_t window);
 String WindowCaption(int64_t window);
 void SetWindowCaption(int64_t window, const String &title);
 void SetWindowHidden(int64_t window, int hide);

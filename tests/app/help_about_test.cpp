@@ -5,6 +5,7 @@
 #include "app/commands.h"
 #include "app/help_window.h"
 #include "app_harness.h"
+#include "resources/version.h"
 
 #include <QLabel>
 #include <QTextBlock>
@@ -140,7 +141,8 @@ TEST(AboutWindow, IconLinesAndCredits) {
     QStringList lines;
     for (QLabel *label : WindowWidget(WindowAbout)->findChildren<QLabel *>())
         lines << label->text();
-    EXPECT_TRUE(lines.contains("Tintwell 1.1.1")) << lines.join("|").toStdString();
+    EXPECT_TRUE(lines.contains(QString("Tintwell ") + TintwellVersion))
+        << lines.join("|").toStdString();
     EXPECT_TRUE(lines.contains("Distributed by Quillcraft"));
 
     QTextEdit *credits = EditorOf(GadgetAboutText);

@@ -30,23 +30,17 @@ class OutputNameTest : public ::testing::Test {
     TempFolder folder{"tintwell-names"};
 };
 
-String ForJpeg(const String &path) {
-    return ApplyExtensionRule(path, {u"jpg", u"jpeg"}, u"jpg");
-}
-String ForPng(const String &path) {
-    return ApplyExtensionRule(path, {u"png"}, u"png");
-}
-
 TEST(OutputName, ExtensionRuleTable) {
-    EXPECT_EQ(ForJpeg(u"/out/IMG_1.JPG"), u"/out/IMG_1.JPG");
-    EXPECT_EQ(ForJpeg(u"/out/photo.jpeg"), u"/out/photo.jpeg");
-    EXPECT_EQ(ForPng(u"/out/scan.tif"), u"/out/scan_tif.png");
-    EXPECT_EQ(ForPng(u"/out/icon.PNG"), u"/out/icon.PNG");
-    EXPECT_EQ(ForJpeg(u"/out/shot.png"), u"/out/shot_png.jpg");
-    EXPECT_EQ(ForPng(u"/out/noext"), u"/out/noext_.png");
-    EXPECT_EQ(ForPng(u"/out/a.b.c.tif"), u"/out/a.b.c_tif.png");
-    EXPECT_EQ(ForPng(u"/out/Scan.TIF"), u"/out/Scan_TIF.png"); // old extension keeps its case
-    EXPECT_EQ(ForJpeg(u"/out/pic.png"), u"/out/pic_png.jpg");
+    EXPECT_EQ(JpegOutputName(u"/out/IMG_1.JPG"), u"/out/IMG_1.JPG");
+    EXPECT_EQ(JpegOutputName(u"/out/photo.jpeg"), u"/out/photo.jpeg");
+    EXPECT_EQ(PngOutputName(u"/out/scan.tif"), u"/out/scan_tif.png");
+    EXPECT_EQ(PngOutputName(u"/out/icon.PNG"), u"/out/icon.PNG");
+    EXPECT_EQ(JpegOutputName(u"/out/shot.png"), u"/out/shot_png.jpg");
+    EXPECT_EQ(PngOutputName(u"/out/noext"), u"/out/noext_.png");
+    EXPECT_EQ(PngOutputName(u"/out/a.b.c.tif"), u"/out/a.b.c_tif.png");
+    EXPECT_EQ(PngOutputName(u"/out/Scan.TIF"),
+              u"/out/Scan_TIF.png"); // old extension keeps its case
+    EXPECT_EQ(JpegOutputName(u"/out/pic.png"), u"/out/pic_png.jpg");
 }
 
 TEST_F(OutputNameTest, StampedNamesUseTheClock) {

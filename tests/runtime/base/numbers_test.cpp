@@ -1,6 +1,5 @@
 #include "runtime/base/numbers.h"
 
-#include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
 #include <vector>
@@ -19,21 +18,10 @@ TEST(Numbers, ParseIntegerPrefixesSignsAndStops) {
     EXPECT_EQ(ParseInteger(u"9223372036854775807"), std::numeric_limits<int64_t>::max());
 }
 
-TEST(Numbers, FormatIntegerAndHex) {
+TEST(Numbers, FormatInteger) {
     EXPECT_EQ(FormatInteger(0), u"0");
     EXPECT_EQ(FormatInteger(-1234), u"-1234");
     EXPECT_EQ(FormatInteger(std::numeric_limits<int64_t>::min()), u"-9223372036854775808");
-    EXPECT_EQ(FormatHex(0), u"0");
-    EXPECT_EQ(FormatHex(255, TypeInt8), u"FF");
-    EXPECT_EQ(FormatHex(0x1234, TypeAsciiChar), u"34");
-    EXPECT_EQ(FormatHex(-1, TypeInt8), u"FF");
-    EXPECT_EQ(FormatHex(-1, TypeInt16), u"FFFF");
-    EXPECT_EQ(FormatHex(-1, TypeUnicodeChar), u"FFFF");
-    EXPECT_EQ(FormatHex(0x12345, TypeWord), u"2345");
-    EXPECT_EQ(FormatHex(-1, TypeInt32), u"FFFFFFFF");
-    EXPECT_EQ(FormatHex(-1, TypeInt64), u"FFFFFFFFFFFFFFFF");
-    EXPECT_EQ(FormatHex(0x80FFC0AB, 99), u"80FFC0AB");
-    EXPECT_EQ(FormatHex(0x00000A00, TypeInt32), u"A00");
 }
 
 TEST(Numbers, RoundRealModes) {
@@ -45,16 +33,6 @@ TEST(Numbers, RoundRealModes) {
     EXPECT_EQ(RoundReal(-2.1, 1), -2);
     EXPECT_EQ(RoundReal(2.9, 0), 2);
     EXPECT_EQ(RoundReal(-2.1, 0), -3);
-}
-
-TEST(Numbers, RealToIntegerTruncatesAndRefusesNonFinite) {
-    EXPECT_EQ(RealToInteger(2.9), 2);
-    EXPECT_EQ(RealToInteger(-2.9), -2);
-    EXPECT_EQ(RealToInteger(std::numeric_limits<double>::infinity()), 0);
-    EXPECT_EQ(RealToInteger(-std::numeric_limits<double>::infinity()), 0);
-    EXPECT_EQ(RealToInteger(std::nan("")), 0);
-    EXPECT_EQ(RealToInteger(1e300), std::numeric_limits<int64_t>::max());
-    EXPECT_EQ(RealToInteger(-1e300), std::numeric_limits<int64_t>::min());
 }
 
 TEST(Numbers, RandomIntRangeAndUniformity) {

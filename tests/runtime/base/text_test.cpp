@@ -8,14 +8,9 @@
 #include <thread>
 #include <vector>
 
-TEST(Text, LeftRightClampCounts) {
+TEST(Text, LengthCountsUnits) {
     EXPECT_EQ(TextLength(u"abc"), 3);
-    EXPECT_EQ(TextLeft(u"abcdef", 2), u"ab");
-    EXPECT_EQ(TextLeft(u"abc", 10), u"abc");
-    EXPECT_EQ(TextLeft(u"abc", -4), u"");
-    EXPECT_EQ(TextRight(u"abcdef", 2), u"ef");
-    EXPECT_EQ(TextRight(u"abc", 99), u"abc");
-    EXPECT_EQ(TextRight(u"abc", -1), u"");
+    EXPECT_EQ(TextLength(u"\U0001F600"), 2);
 }
 
 TEST(Text, CountOccurrencesIsNonOverlapping) {
@@ -56,14 +51,6 @@ TEST(Text, LowerFollowsLocale) {
     std::setlocale(LC_ALL, "C");
 }
 
-TEST(Text, ByteLengthPerFormat) {
-    String s = u"aé€\U0001F600";
-    EXPECT_EQ(TextByteLength(s, TextFormatUtf16), 10);
-    EXPECT_EQ(TextByteLength(s, TextFormatUtf8), 1 + 2 + 3 + 4);
-    EXPECT_EQ(TextByteLength(s, TextFormatAscii), 5);
-    EXPECT_EQ(TextByteLength(s, 7), 0);
-}
-
 TEST(Text, Utf8RoundTripAndRepair) {
     String s = u"Grüße € \U0001F600 /tmp/a b";
     EXPECT_EQ(Utf8Of(s), "Gr\xC3\xBC\xC3\x9F"
@@ -88,7 +75,6 @@ TEST(Text, Utf8RoundTripAndRepair) {
     for (const auto &[bytes, units] : cases) {
         EXPECT_EQ(StringFromUtf8(bytes), units) << bytes;
         EXPECT_EQ(Utf8Of(units), bytes);
-        EXPECT_EQ(TextByteLength(units, TextFormatUtf8), int64_t(bytes.size())) << bytes;
     }
     EXPECT_EQ(PrintableUtf8(StringFromUtf8("a\xFF\tb\x1B[2J\x7F\xC2\x9B\xEF\xBF\xBD")),
               "a\xEF\xBF\xBD?b?[2J??\xEF\xBF\xBD");
