@@ -1,0 +1,274 @@
+// ConvertOneFile (with its streams) against the whole-image chain spelled out
+// step by step, on every picture of the shared test data and a few large made
+// ones the streams take: the same outcome and, when written, the same bytes.
+#include "convert/convert_file.h"
+#include "convert/save_jpeg.h"
+#include "convert/save_png.h"
+#include "convert/stream_jpeg.h"
+#include "convert/stream_png.h"
+#include "convert/tone_image.h"
+#include "runtime/base/base_runtime.h"
+#include "runtime/base/failure_reason.h"
+#include "runtime/base/paths.h"
+#include "runtime/base/text.h"
+#include "runtime/image/image_runtime.h"
+#include "runtime/image/images.h"
+#include "tests/support/byte_compare.h"
+#include "tests/support/stream_conversion.h"
+#include "tests/support/test_jpeg.h"
+#include "tone/colour_table.h"
+#include "tone/jpeg_handles.h"
+#include "tone/load_jpeg.h"
+#include "tone/load_source.h"
+#include "tone/luma_tables.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<unsigned char>;
+
+const fs::path TestData = TINTWELL_TESTDATA;
+
+// Extensions of the pictures in the test data (the rest are licences and notes).
+const std::set<std::string> PictureExtensions = {".jpg", ".png",  ".ppm", ".tiff", ".heic", ".heif",
+                                                 ".hif", ".avif", ".jxl", ".dng",  ".kdc"};
+// Formats no loader reads today: both paths must fail on them.
+const std::set<std::string> UnreadExtensions = {".heic", ".heif", ".hif", ".avif",
+                                                ".jxl",  ".dng",  ".kdc"};
+
+// Except this camera file: a TIFF whose first directory is its 96 x 64 RGB preview,
+// which the platform's TIFF reader converts (the 768 x 512 sensor data is not read).
+const std::string ReadAsTiffPreview = "RAW_KODAK_DC50.KDC";
+
+std::string LowerExtension(const fs::path &path) {
+    std::string e = path.extension().string();
+    std::transform(e.begin(), e.end(), e.begin(), [](unsigned char c) { return std::tolower(c); });
+    return e;
+}
+
+// A w x h photograph-like picture (gradients, hard edges, grain, varied alpha),
+// `channels` bytes a pixel.
+Bytes Photo(int w, int h, int channels) {
+    Bytes pixels(size_t(w) * h * channels);
+    uint32_t seed = 5;
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            seed = seed * 1664525u + 1013904223u;
+            int grain = int(seed >> 28) - 8, edge = (x / 41 + y / 29) % 3 == 0 ? 70 : 0;
+            int v[4] = {x * 255 / w + edge, y * 255 / h, ((x * x + y * 5) >> 6) & 255,
+                        255 - (x / 97 % 4) * 60};
+            unsigned char *p = &pixels[(size_t(y) * w + x) * channels];
+            for (int c = 0; c < channels; c++)
+                p[c] = (unsigned char)std::clamp(v[c] + (c < 3 ? grain : 0), 0, 255);
+        }
+    return pixels;
+}
+
+// The picture as an 8-bit RGBA or RGB PNG, written by Qt.
+Bytes PhotoPng(int w, int h, bool alpha) {
+    Bytes pixels = Photo(w, h, alpha ? 4 : 3);
+    QImage image(pixels.data(), w, h, w * (alpha ? 4 : 3),
+                 alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG")) return {};
+    return Bytes(png.begin(), png.end());
+}
+
+// The picture as a 4:2:0 JPEG carrying EXIF orientation 6.
+Bytes TurnedPhotoJpeg(int w, int h) {
+    Bytes jpeg = EncodeTestJpeg(Photo(w, h, 3).data(), w, h, TJSAMP_420, 90);
+    return jpeg.empty() ? jpeg : WithSegment(jpeg, ExifSegment(true, {{0x0112, 6}}));
+}
+
+struct Setting {
+    int32_t boxWidth, boxHeight;
+    int quality, shift;
+};
+// No box and boxes that shrink the PNG suite (32 x 32) and the JPEGs (227 x 149)
+// alike, both qualities (fast and accurate DCT), shifts of both signs and none.
+const Setting Settings[] = {
+    {0, 0, 95, 0},
+    {0, 0, 80, -9},
+    {20, 20, 95, 7},
+    {100, 60, 80, 0},
+};
+
+std::string Describe(const Setting &s) {
+    return "box " + std::to_string(s.boxWidth) + "x" + std::to_string(s.boxHeight) + " quality " +
+           std::to_string(s.quality) + " shift " + std::to_string(s.shift);
+}
+
+// Every file of a folder by name, read and then removed.
+std::map<std::string, Bytes> TakeAll(const TempFolder &folder) {
+    std::map<std::string, Bytes> files;
+    for (auto &entry : fs::directory_iterator(folder.path))
+        files[entry.path().filename().string()] = ReadFileBytes(entry.path().string());
+    for (auto &[name, bytes] : files) fs::remove(folder.path + name);
+    return files;
+}
+
+// What one path made of a file: the stage it failed at, why, and what it wrote.
+struct Result {
+    int stage = StageNone;
+    std::string reason;
+    std::map<std::string, Bytes> files;
+};
+
+// The whole-image chain as ConvertOneFile runs it when no stream takes the file.
+Result WholeImageChain(const String &path, const TempFolder &folder, const Setting &s) {
+    Result result;
+    TakeFailureReason();
+    int orientation = 0;
+    bool fromJpeg = true;
+    int64_t image = LoadJpegScaled(path, s.boxWidth, s.boxHeight, &orientation);
+    if (!image && !FailureReasonGiven()) {
+        fromJpeg = false;
+        orientation = 0;
+        image = LoadImageViaPlatform(path, s.boxWidth, s.boxHeight);
+    }
+    std::string reason = TakeFailureReason();
+    if (!image) result.stage = StageLoad, result.reason = reason;
+    if (image && !ToneImage(image, s.shift)) result.stage = StageTone;
+    if (image && result.stage == StageNone) {
+        String output = StringFromUtf8(folder.path) + FileNamePart(path);
+        int saved =
+            fromJpeg ? SaveJpeg(image, output, s.quality, orientation) : SavePng(image, output);
+        if (!saved) result.stage = StageSave;
+    }
+    if (image) ReleaseImage(image);
+    result.files = TakeAll(folder);
+    return result;
+}
+
+Result Converted(const String &path, const TempFolder &folder, const Setting &s) {
+    ConversionOutcome outcome;
+    ConvertOneFile(path, StringFromUtf8(folder.path), {s.boxWidth, s.boxHeight, s.quality}, s.shift,
+                   1, 0, {}, &outcome);
+    return {outcome.FailedStage, outcome.Reason, TakeAll(folder)};
+}
+
+// How the two results differ, empty when they do not.
+std::string Difference(const Result &converted, const Result &whole) {
+    if (converted.stage != whole.stage || converted.reason != whole.reason)
+        return "outcome: stage " + std::to_string(converted.stage) + " \"" + converted.reason +
+               "\" against stage " + std::to_string(whole.stage) + " \"" + whole.reason + "\"";
+    if (converted.files.size() != whole.files.size())
+        return "files: " + std::to_string(converted.files.size()) + " against " +
+               std::to_string(whole.files.size());
+    for (auto &[name, bytes] : converted.files) {
+        auto other = whole.files.find(name);
+        if (other == whole.files.end()) return "no whole-image file named " + name;
+        ::testing::AssertionResult same = SameBytes(bytes, other->second);
+        if (!same) return name + ": " + same.message();
+    }
+    return {};
+}
+
+class ConvertOneFileBytes : public StreamConversionTest {
+  protected:
+    static void SetUpTestSuite() {
+        StartBaseRuntime();
+        StartImageRuntime();
+        ASSERT_EQ(StartJpegHandles(), 1);
+        BuildLumaTables();
+        auto stop = [](int r, int g, int b) { return 0xFF000000u | b << 16 | g << 8 | r; };
+        GradientStop stops[StopCount] = {stop(30, 20, 80),    0, 0, 0, stop(190, 100, 60), 0, 0,
+                                         stop(245, 235, 190), 0};
+        BuildColourTable(stops);
+    }
+    TempFolder whole{"tintwell-same-whole"};
+};
+
+TEST_F(ConvertOneFileBytes, ConvertOneFileWritesWhatTheWholeImageChainWrites) {
+    ASSERT_FALSE(whole.path.empty());
+    // Large pictures the streams take at their own size, and copies whose names
+    // say another format than their content.
+    Bytes rgba = PhotoPng(1500, 1100, true), rgb = PhotoPng(1500, 1100, false);
+    Bytes turned = TurnedPhotoJpeg(2000, 1500);
+    ASSERT_FALSE(rgba.empty() || rgb.empty() || turned.empty());
+    struct Made {
+        const char *name;
+        const Bytes &bytes;
+        bool jpeg;
+    } made[] = {
+        {"large-rgba.png", rgba, false},    {"large-rgb.png", rgb, false},
+        {"large-turned.jpg", turned, true}, {"rgb-png-named.jpg", rgb, false},
+        {"jpeg-named.png", turned, true},
+    };
+    std::vector<String> sources;
+    for (const Made &m : made) {
+        sources.push_back(Put(m.name, m.bytes));
+        // Made so that the streams take them: make sure they do.
+        int status = 0;
+        ConversionOutcome outcome;
+        String folder = StringFromUtf8(out.path);
+        int taken =
+            m.jpeg ? StreamJpegConversion(sources.back(), folder, {}, 0, 1, 0, {}, outcome, &status)
+                   : StreamPngConversion(sources.back(), folder, {}, 0, 1, 0, {}, outcome, &status);
+        EXPECT_EQ(taken, 1) << m.name;
+        EXPECT_EQ(status, StatusDone) << m.name;
+        TakeAll(out);
+    }
+    bool haveTestData = fs::is_directory(TestData / "jpeg");
+    if (haveTestData) {
+        std::vector<fs::path> found;
+        for (auto &entry : fs::recursive_directory_iterator(TestData))
+            if (entry.is_regular_file() && PictureExtensions.count(LowerExtension(entry.path())))
+                found.push_back(entry.path());
+        std::sort(found.begin(), found.end());
+        for (const fs::path &p : found) sources.push_back(StringFromUtf8(p.string()));
+        sources.push_back(Put("testorig-named.png", ReadFileBytes(TestData / "jpeg/testorig.jpg")));
+        sources.push_back(
+            Put("basn6a08-named.jpg", ReadFileBytes(TestData / "pngsuite/basn6a08.png")));
+        EXPECT_GE(found.size(), 380u);
+    }
+
+    std::vector<std::string> failures;
+    int written = 0, failed = 0;
+    for (const String &source : sources) {
+        std::string name = Utf8Of(source);
+        bool preview = FileNamePart(source) == StringFromUtf8(ReadAsTiffPreview);
+        bool unread = UnreadExtensions.count(LowerExtension(name)) != 0 && !preview;
+        for (const Setting &s : Settings) {
+            Result converted = Converted(source, out, s);
+            Result chain = WholeImageChain(source, whole, s);
+            std::string difference = Difference(converted, chain);
+            if (difference.empty() && unread && chain.stage != StageLoad)
+                difference = "a format no loader reads was read";
+            if (difference.empty() && preview && chain.files.empty())
+                difference = "the TIFF preview was not read";
+            if (!difference.empty())
+                failures.push_back(name + " (" + Describe(s) + "): " + difference);
+            if (chain.files.empty())
+                failed++;
+            else
+                written++;
+        }
+    }
+    std::string report;
+    for (const std::string &f : failures) report += "\n  " + f;
+    EXPECT_TRUE(failures.empty()) << failures.size() << " differences:" << report;
+    RecordProperty("written", written);
+    RecordProperty("failed", failed);
+    std::printf("%d conversions written, %d failed, %zu differences\n", written, failed,
+                failures.size());
+    if (!haveTestData)
+        GTEST_SKIP() << "no test data at " << TestData << ": only the made pictures were compared";
+}
+
+} // namespace
