@@ -94,9 +94,11 @@ int64_t DecodeWhole(PictureSource &s) {
     return image;
 }
 
-// The picture from the readers of `kinds`; on failure the reason of a reader
-// that refused it for good is set (failure_reason.h).
-LoadedImage LoadWith(const String &path, int64_t maxWidth, int64_t maxHeight, int kinds) {
+// The picture from the readers of `kinds`; on failure the reason is set
+// (failure_reason.h), with `anyReason` also when no reader took the file, else
+// only when a reader refused it for good.
+LoadedImage LoadWith(const String &path, int64_t maxWidth, int64_t maxHeight, int kinds,
+                     bool anyReason) {
     LoadedImage loaded;
     TakeFailureReason(); // nothing of an earlier file may stick to this one
     PictureSource source;
@@ -105,7 +107,7 @@ LoadedImage LoadWith(const String &path, int64_t maxWidth, int64_t maxHeight, in
         }
     }
     if (!loaded.image) {
-        if (source.Refused) SetFailureReason(source.Reason);
+        if (source.Refused || anyReason) SetFailureReason(source.Reason);
         return loaded;
     }
     loaded.fromJpeg = source.Kind == SourceJpeg;
@@ -116,17 +118,17 @@ LoadedImage LoadWith(const String &path, int64_t maxWidth, int64_t maxHeight, in
 } // namespace
 
 LoadedImage LoadSourceImage(const String &path, int64_t maxWidth, int64_t maxHeight) {
-    return LoadWith(path, maxWidth, maxHeight, AnySource);
+    return LoadWith(path, maxWidth, maxHeight, AnySource, true);
 }
 
 int64_t LoadJpegScaled(const String &path, int64_t maxWidth, int64_t maxHeight, int *orientation) {
-    LoadedImage loaded = LoadWith(path, maxWidth, maxHeight, SourceJpeg);
+    LoadedImage loaded = LoadWith(path, maxWidth, maxHeight, SourceJpeg, false);
     if (loaded.image && orientation) *orientation = loaded.orientation;
     return loaded.image;
 }
 
 int64_t LoadImageViaPlatform(const String &path, int64_t maxWidth, int64_t maxHeight) {
-    return LoadWith(path, maxWidth, maxHeight, SourcePlatform).image;
+    return LoadWith(path, maxWidth, maxHeight, SourcePlatform, false).image;
 }
 
 int64_t OrientUpright(int64_t image, int orientation) {

@@ -22,8 +22,8 @@ struct LoadedImage {
 // The file opened once and read by the first reader that takes it: a JPEG by
 // the JPEG reader (the image then carries its orientation, to be written as
 // JPEG), anything else, or a JPEG that reader gives up on, by libpng or the
-// platform reader (orientation 0, written as PNG). On failure the reason of a
-// reader that refused the file for good is set (failure_reason.h).
+// platform reader (orientation 0, written as PNG). On failure the reason is set
+// (failure_reason.h).
 LoadedImage LoadSourceImage(const String &path, int64_t maxWidth, int64_t maxHeight);
 
 // Any picture the platform reader knows, scaled by FitRatio into the box (each
