@@ -181,14 +181,8 @@ std::string Difference(const Result &converted, const Result &whole) {
 class ConvertOneFileBytes : public StreamConversionTest {
   protected:
     static void SetUpTestSuite() {
-        StartBaseRuntime();
-        StartImageRuntime();
-        ASSERT_EQ(StartJpegHandles(), 1);
-        BuildLumaTables();
-        auto stop = [](int r, int g, int b) { return 0xFF000000u | b << 16 | g << 8 | r; };
-        GradientStop stops[StopCount] = {stop(30, 20, 80),    0, 0, 0, stop(190, 100, 60), 0, 0,
-                                         stop(245, 235, 190), 0};
-        BuildColourTable(stops);
+        StartConverting({StopColour(30, 20, 80), 0, 0, 0, StopColour(190, 100, 60), 0, 0,
+                         StopColour(245, 235, 190), 0});
     }
     TempFolder whole{"tintwell-same-whole"};
 };

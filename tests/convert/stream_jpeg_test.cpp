@@ -59,14 +59,8 @@ Bytes ReadPath(const std::string &path) {
 class StreamJpeg : public StreamConversionTest {
   protected:
     static void SetUpTestSuite() {
-        StartBaseRuntime();
-        StartImageRuntime();
-        ASSERT_EQ(StartJpegHandles(), 1);
-        BuildLumaTables();
-        auto stop = [](int r, int g, int b) { return 0xFF000000u | b << 16 | g << 8 | r; };
-        GradientStop stops[StopCount] = {stop(20, 10, 60),    0, 0, stop(200, 90, 40), 0, 0, 0,
-                                         stop(250, 240, 180), 0};
-        BuildColourTable(stops);
+        StartConverting({StopColour(20, 10, 60), 0, 0, StopColour(200, 90, 40), 0, 0, 0,
+                         StopColour(250, 240, 180), 0});
     }
     // The file of the plain whole-image way (TurboJPEG, ToneImage, SaveJpeg)
     // against the pipeline's.

@@ -114,13 +114,8 @@ size_t ChunkAt(const Bytes &png, const char *type) {
 class StreamPng : public StreamConversionTest {
   protected:
     static void SetUpTestSuite() {
-        StartBaseRuntime();
-        StartImageRuntime();
-        BuildLumaTables();
-        auto stop = [](int r, int g, int b) { return 0xFF000000u | b << 16 | g << 8 | r; };
-        GradientStop stops[StopCount] = {stop(10, 30, 70),    0, 0, stop(210, 80, 50), 0, 0, 0,
-                                         stop(240, 250, 200), 0};
-        BuildColourTable(stops);
+        StartConverting({StopColour(10, 30, 70), 0, 0, StopColour(210, 80, 50), 0, 0, 0,
+                         StopColour(240, 250, 200), 0});
     }
     // The file of the platform reader's way (Qt decodes the whole picture,
     // ToneImage, SavePng) against the pipeline's; or, when the platform reader

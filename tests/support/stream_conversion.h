@@ -6,10 +6,15 @@
 #include "convert/conversion_status.h"
 #include "convert/output_name.h"
 #include "convert/stop_flag.h"
+#include "runtime/base/base_runtime.h"
 #include "runtime/base/dates.h"
 #include "runtime/base/text.h"
+#include "runtime/image/image_runtime.h"
 #include "runtime/image/images.h"
 #include "tests/support/temp_folder.h"
+#include "tone/colour_table.h"
+#include "tone/jpeg_handles.h"
+#include "tone/luma_tables.h"
 
 #include <gtest/gtest.h>
 
@@ -37,6 +42,21 @@ struct StatusRecorder {
         if (thumbnail) ReleaseImage(thumbnail);
     }
 };
+
+// An opaque stop colour from R, G, B.
+inline GradientStop StopColour(int r, int g, int b) {
+    return 0xFF000000u | uint32_t(b) << 16 | uint32_t(g) << 8 | uint32_t(r);
+}
+
+// What converting needs: the runtimes, the JPEG handles, the luminance tables
+// and the colour table of `stops`.
+inline void StartConverting(const GradientStop (&stops)[StopCount]) {
+    StartBaseRuntime();
+    StartImageRuntime();
+    ASSERT_EQ(StartJpegHandles(), 1);
+    BuildLumaTables();
+    BuildColourTable(stops);
+}
 
 class StreamConversionTest : public ::testing::Test {
   protected:
