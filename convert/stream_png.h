@@ -6,9 +6,9 @@
 //
 // Only the files the platform reader would read as PNGs and give as stored,
 // exactly, take this way: 8-bit RGB or RGBA, not interlaced, no transparent
-// colour, read without a single complaint from libpng. Everything else, and every picture of one piece
-// (SavePng writes those as one ordinary stream), is declined and converted whole.
-// The file written is byte for byte SavePng's of the whole-image path.
+// colour, read without a single complaint from libpng. Everything else, and every picture of one
+// piece (SavePng writes those as one ordinary stream), is declined and converted whole. The file
+// written is byte for byte SavePng's of the whole-image path.
 #pragma once
 
 #include "convert/convert_file.h"

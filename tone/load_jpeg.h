@@ -19,8 +19,8 @@
 // 0 when the file is not a JPEG TurboJPEG can read (the caller then tries the
 // platform reader). A JPEG that is refused for good (its data ends before its
 // last row, or decoding it would take more than its memory share) answers 0
-// with the reason set (failure_reason.h), and no other reader is to try it. On success *orientation (when given) receives the low 8 bits
-// of the EXIF orientation, 0 when the file has none.
+// with the reason set (failure_reason.h), and no other reader is to try it. On success *orientation
+// (when given) receives the low 8 bits of the EXIF orientation, 0 when the file has none.
 int64_t LoadJpegScaled(const String &path, int64_t maxWidth, int64_t maxHeight,
                        int *orientation = nullptr);
 
