@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build test memcheck sanitize fuzz install deb bench run clean
+.PHONY: deps configure build test memcheck format-check sanitize fuzz install deb bench run clean
 
 deps:
 	bash scripts/install-deps
@@ -20,6 +20,10 @@ test: build
 # see scripts/memcheck.
 memcheck: build
 	bash scripts/memcheck $(BUILD)
+
+# Fails, naming them, when tracked C++ files are not as clang-format writes them.
+format-check: deps
+	bash scripts/format-check
 
 # The whole suite under AddressSanitizer + UndefinedBehaviorSanitizer, then the
 # threaded suites (the worker, the toolkit's posting, threads, PNG pieces, the JPEG and PNG
