@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build test sanitize fuzz install deb bench run clean
+.PHONY: deps configure build test memcheck format-check sanitize fuzz install deb bench run clean
 
 deps:
 	bash scripts/install-deps
@@ -15,6 +15,15 @@ build: configure
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# Both programs under valgrind's memcheck, failing on any error in its report;
+# see scripts/memcheck.
+memcheck: build
+	bash scripts/memcheck $(BUILD)
+
+# Fails, naming them, when tracked C++ files are not as clang-format writes them.
+format-check: deps
+	bash scripts/format-check
 
 # The whole suite under AddressSanitizer + UndefinedBehaviorSanitizer, then the
 # threaded suites (the worker, the toolkit's posting, threads, PNG pieces, the JPEG and PNG

@@ -9,6 +9,7 @@
 #include "app/worker_state.h"
 #include "convert/stop_flag.h"
 #include "runtime/base/threads.h"
+#include "runtime/ui/drops.h"
 #include "runtime/ui/toolkit.h"
 
 int64_t QuitWaitWindow = 0;
@@ -83,6 +84,21 @@ int DispatchEvent(int code) {
 void RunEventLoop() {
     while (DispatchEvent(WaitForEvent())) {
     }
+}
+
+void ConvertDropAndQuit(const String &outputFolder, const String &pictures) {
+    SetGadgetText(GadgetOutputFolder, outputFolder);
+    bool dropped = false;
+    if (DeliverFileDrop(WindowMain, GadgetLog, pictures, 20, 20)) {
+        // The drop's event starts the run (ConversionActive) or refuses it; the
+        // run is over when its last status has been handled.
+        do {
+            int code = WaitForEvent();
+            if (!DispatchEvent(code)) return; // closed by hand: the quit sequence has run
+            dropped = dropped || code == EventGadgetDrop;
+        } while (!dropped || ConversionActive);
+    }
+    RunQuitSequence();
 }
 
 void RunQuitSequence() {

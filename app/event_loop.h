@@ -4,6 +4,8 @@
 // their bound routines while the event is fetched. Main thread only.
 #pragma once
 
+#include "runtime/base/string_scratch.h"
+
 #include <cstdint>
 
 // The borderless "PLEASE WAIT WHILE CLOSING DOWN" box while the quit sequence
@@ -17,6 +19,12 @@ int DispatchEvent(int code);
 
 // Waits for events and dispatches them until the quit sequence has finished.
 void RunEventLoop();
+
+// The event loop without anyone at the screen, for CI's memory check: sets the
+// output folder, drops `pictures` (LF-joined paths) on the log as a user would,
+// dispatches events until that run has ended (or was refused), then runs the
+// quit sequence as closing the main window does.
+void ConvertDropAndQuit(const String &outputFolder, const String &pictures);
 
 // Requests the worker to stop, saves the settings and, while the worker lives,
 // shows the closing-down box and waits for it in 100 ms slices, still running

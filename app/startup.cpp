@@ -113,12 +113,20 @@ void EndRuntime() {
 }
 
 int StartUp(int argc, char **argv) {
+    // Taken before the toolkit sees the arguments.
+    const char *convertInto = std::getenv("TINTWELL_CONVERT_AND_QUIT");
+    String pictures;
+    for (int n = 1; convertInto && n < argc; n++)
+        pictures += (n > 1 ? u"\n" : u"") + StringFromUtf8(argv[n]);
     // Without a main window there is nothing to wait for.
     if (!BuildMainWindow(argc, argv)) {
         EndRuntime();
         return 1;
     }
-    RunEventLoop();
+    if (convertInto && convertInto[0])
+        ConvertDropAndQuit(StringFromUtf8(convertInto), pictures);
+    else
+        RunEventLoop();
     EndRuntime();
     return 0;
 }

@@ -25,6 +25,10 @@ int BuildMainWindow(int argc, char **argv);
 
 // BuildMainWindow, the event loop until the quit sequence ends, then the end of
 // the runtime. The process's exit status.
+// For CI (scripts/memcheck), with the environment variable
+// TINTWELL_CONVERT_AND_QUIT set to an output folder, the command line's
+// arguments are dropped on the log as pictures instead, and the program quits
+// by itself when that run has ended (ConvertDropAndQuit).
 int StartUp(int argc, char **argv);
 
 // Ends the runtime libraries (toolkit, JPEG handles, images, files).

@@ -10,9 +10,9 @@
 #include "runtime/base/text.h"
 #include "runtime/image/draw_target.h"
 #include "runtime/image/images.h"
-#include "tone/kernels.h"
 #include "runtime/ui/rich_text.h"
 #include "runtime/ui/toolkit.h"
+#include "tone/kernels.h"
 
 #include <benchmark/benchmark.h>
 #include <turbojpeg.h>
