@@ -139,6 +139,7 @@ int main(int argc, char **argv) {
     } else {
         run.Conversion.MaxWidth = run.Conversion.MaxHeight = DefaultBox;
     }
+    run.Conversion.OutputFormat = options.Format;
     if (options.Quality) {
         run.Conversion.JpegQuality = options.Quality;
     } else {

@@ -23,7 +23,7 @@ const OptionName Options[] = {
     {"recursive", 'r', false},  {"jobs", 'j', true},       {"files-from", 0, true},
     {"list-presets", 0, false}, {"export-lut", 0, true},   {"dry-run", 'n', false},
     {"quiet", 0, false},        {"verbose", 0, false},     {"help", 'h', false},
-    {"version", 0, false},      {"memory-limit", 0, true},
+    {"version", 0, false},      {"memory-limit", 0, true}, {"format", 0, true},
 };
 
 const OptionName *FindLong(const std::string &name) {
@@ -124,6 +124,15 @@ bool Apply(const OptionName &option, const std::string &value, BatchOptions *o,
             o->Quality = JpegQualityHigh;
         else
             return Fail(error, "--quality must be medium or high, not \"" + value + "\"");
+    } else if (name == "--format") {
+        if (value == "auto")
+            o->Format = OutputAsRead;
+        else if (value == "jpeg")
+            o->Format = OutputJpeg;
+        else if (value == "png")
+            o->Format = OutputPng;
+        else
+            return Fail(error, "--format must be auto, jpeg or png, not \"" + value + "\"");
     } else if (name == "--recursive") {
         o->Recursive = true;
     } else if (name == "--jobs") {
@@ -237,6 +246,8 @@ constexpr const char *UsageHead =
     "  -q, --quality medium|high   JPEG quality ";
 constexpr const char *UsageTail =
     " (default: the window's, else high)\n"
+    "      --format auto|jpeg|png   every output as JPEG or as PNG (a JPEG turned\n"
+    "                         upright); auto, the default: JPEG as JPEG, the rest as PNG\n"
     "  -r, --recursive        descend into sub-folders; outputs mirror them under --out\n"
     "  -j, --jobs N           files converted at once (default: number of cores)\n"
     "      --files-from FILE  read paths, one a line (\"-\" = standard input)\n"

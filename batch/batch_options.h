@@ -3,6 +3,8 @@
 // tested and fuzzed on its own. Any thread.
 #pragma once
 
+#include "convert/conversion_types.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,17 +22,18 @@ struct BatchOptions {
     int Shift = 0;         // -s, --shift
     bool BoxGiven = false; // -m, --max; else the settings file's or 8192 x 8192
     int32_t MaxWidth = 0, MaxHeight = 0;
-    int Quality = 0;          // -q, --quality (jpeg_quality.h); 0: the settings file's, else High
-    bool Recursive = false;   // -r, --recursive
-    int Jobs = 0;             // -j, --jobs; 0: one per core
-    std::string FilesFrom;    // --files-from; "-" is standard input
-    int64_t MemoryLimit = 0;  // --memory-limit, bytes; 0: DefaultMemoryLimit()
-    bool ListPresets = false; // --list-presets
-    std::string ExportLut;    // --export-lut
-    bool DryRun = false;      // -n, --dry-run
-    int Verbosity = 1;        // 0 --quiet, 1 normal, 2 --verbose
-    bool Help = false;        // -h, --help
-    bool Version = false;     // --version
+    int Quality = 0; // -q, --quality (jpeg_quality.h); 0: the settings file's, else High
+    int32_t Format = OutputAsRead; // --format (conversion_types.h)
+    bool Recursive = false;        // -r, --recursive
+    int Jobs = 0;                  // -j, --jobs; 0: one per core
+    std::string FilesFrom;         // --files-from; "-" is standard input
+    int64_t MemoryLimit = 0;       // --memory-limit, bytes; 0: DefaultMemoryLimit()
+    bool ListPresets = false;      // --list-presets
+    std::string ExportLut;         // --export-lut
+    bool DryRun = false;           // -n, --dry-run
+    int Verbosity = 1;             // 0 --quiet, 1 normal, 2 --verbose
+    bool Help = false;             // -h, --help
+    bool Version = false;          // --version
     std::vector<std::string> Inputs;
 };
 

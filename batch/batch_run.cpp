@@ -259,7 +259,9 @@ int64_t DryRunBatch(const BatchRun &run, InputWalker *walker, std::FILE *out) {
         bool jpeg =
             read(descriptor, head, 3) == 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
         close(descriptor);
-        // The loader tries JPEG first; the saver follows the loader.
+        // The loader tries JPEG first; the saver follows the loader unless a
+        // format is asked for.
+        jpeg = WrittenAsJpeg(run.Conversion.OutputFormat, jpeg);
         String target = run.OutputFolder + input.Relative + FileNamePart(input.Path);
         std::u16string_view extension = jpeg ? JpegExtension : PngExtension;
         String output = jpeg ? JpegOutputName(target) : PngOutputName(target);

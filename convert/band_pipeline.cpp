@@ -13,6 +13,7 @@
 #include "runtime/base/paths.h"
 #include "runtime/image/images.h"
 #include "runtime/image/pixel_layout.h"
+#include "tone/load_source.h"
 #include "tone/picture_source.h"
 
 #include <algorithm>
@@ -59,6 +60,7 @@ struct Output {
     int64_t image = 0;
     unsigned char *pixels = nullptr; // the image's rows
     bool rowsInPlace = false;        // the source's own picture: its rows are there already
+    int turn = 0;                    // the orientation to turn the picture upright by before saving
 
     ~Output() {
         if (jpeg) EndJpegStream(jpeg, false, &path);
@@ -79,13 +81,15 @@ bool StartOutput(Output &out, PictureSource &source, int64_t width, int64_t heig
     if (out.asJpeg && JpegStreamPossible())
         out.jpeg = StartJpegStream(OutputName(out), width, height, out.quality, out.orientation);
     if (out.jpeg) return true;
+    out.turn = !out.asJpeg && source.Kind == SourceJpeg ? source.Orientation : 0;
     out.image = TakeSourceImage(source);
     out.rowsInPlace = out.image != 0;
     if (!out.image) out.image = NewDecodedImage(-1, width, height, out.asJpeg ? 24 : 32, 0);
     const ImageRecord *record = out.image ? LookupImage(out.image) : nullptr;
     if (!record) return false;
     out.pixels = record->pixels;
-    if (!out.asJpeg && PngPieceRows(width, height))
+    // A picture to turn is turned whole, before it is saved.
+    if (!out.asJpeg && out.turn < 2 && PngPieceRows(width, height))
         out.png = StartPngStream(OutputName(out), out.pixels, width, height);
     return true;
 }
@@ -106,6 +110,7 @@ int PlaceOutput(Output &out) {
     if (out.jpeg) return EndJpegStream(std::exchange(out.jpeg, nullptr), true, &name);
     if (out.png) return EndPngStream(std::exchange(out.png, nullptr), true, &name);
     errno = 0;
+    if (out.turn > 1 && !(out.image = OrientUpright(out.image, out.turn))) return 0;
     return out.asJpeg ? SaveJpeg(out.image, out.path, out.quality, out.orientation)
                       : SavePng(out.image, out.path);
 }
@@ -118,9 +123,11 @@ int ConvertBands(PictureSource &source, const String &path, const String &output
     const int64_t w = source.Width, h = source.Height, pitch = w * 4;
     Output out;
     out.path = outputFolder + FileNamePart(path);
-    out.asJpeg = source.Kind == SourceJpeg;
+    out.asJpeg = WrittenAsJpeg(settings.OutputFormat, source.Kind == SourceJpeg);
     out.quality = settings.JpegQuality;
-    out.orientation = out.asJpeg ? source.Orientation : 0;
+    // Only a JPEG read as JPEG carries its orientation on; other readers turn the
+    // picture upright themselves.
+    out.orientation = out.asJpeg && source.Kind == SourceJpeg ? source.Orientation : 0;
     // A picture to resize is decoded on a thread of its own and resized here;
     // any other goes straight from the decoder into the bands.
     ResizedRows *resized = nullptr;

@@ -1,8 +1,8 @@
 // The one way a picture goes from its source to its output file: rows arrive
 // from the source a band at a time, are resized into the box as soon as the
 // rows they need are there, toned, copied into the thumbnail as they pass, and
-// handed to the writer the source implies (a JPEG source's as JPEG with its
-// orientation, every other as PNG):
+// handed to the writer of the output format (by default the one the source
+// implies: a JPEG source's as JPEG with its orientation, every other as PNG):
 // - a JPEG is encoded on a thread of its own while decoding goes on;
 // - a PNG of more than one piece is compressed over both cores while its rows
 //   arrive;

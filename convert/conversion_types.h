@@ -8,11 +8,23 @@
 #include <cstdint>
 #include <string>
 
+// The format of every output: the reader's (a JPEG source as JPEG, anything
+// else as PNG), or one for all.
+constexpr int32_t OutputAsRead = 0;
+constexpr int32_t OutputJpeg = 1; // at the JPEG quality; alpha is dropped
+constexpr int32_t OutputPng = 2;  // a JPEG source turned upright first
+
 struct ConversionSettings {
     int32_t MaxWidth = 0; // below 1: no limit
     int32_t MaxHeight = 0;
     int32_t JpegQuality = JpegQualityHigh; // see jpeg_quality.h
+    int32_t OutputFormat = OutputAsRead;
 };
+
+// Whether a picture its reader read (as JPEG or not) is written as JPEG.
+inline bool WrittenAsJpeg(int32_t outputFormat, bool readAsJpeg) {
+    return outputFormat == OutputJpeg || (outputFormat == OutputAsRead && readAsJpeg);
+}
 
 // The thumbnail of a toned picture: its centre, at most 256 x 96.
 constexpr int64_t ThumbnailWidth = 256;

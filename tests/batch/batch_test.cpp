@@ -16,6 +16,7 @@
 #include "tone/stop_text.h"
 
 #include <QImage>
+#include <QImageReader>
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -188,6 +189,52 @@ TEST(Batch, SameBytesAsTheWindowStepForAnyJobCount) {
     EXPECT_EQ(stamped, 1);
     EXPECT_TRUE(
         SameBytes(ReadFileBytes(out.path + "one/e.jpg"), ReadFileBytes(out.path + "window/e.jpg")));
+}
+
+// --format: every output as JPEG or every output as PNG, named by its format. A
+// JPEG written as PNG stands upright; one written as JPEG keeps its orientation
+// (stored 60 x 40, turned by EXIF 6); a PNG written as JPEG loses its alpha. A
+// dry run names the same files.
+TEST(Batch, FormatWritesEveryOutputAsAsked) {
+    TempFolder in("tintwell-batch-in"), out("tintwell-batch-out"), data("tintwell-batch-data");
+    WriteFile(in.path + "turned.jpg", Jpeg(60, 40, 6));
+    ASSERT_TRUE(Picture(50, 30, true).save(QString::fromStdString(in.path + "clear.png")));
+    struct {
+        std::string format, turned, clear; // the option's value, the two outputs
+        const char *turnedFormat, *clearFormat;
+        QSize turnedSize;
+    } cases[] = {
+        {"auto", "turned.jpg", "clear.png", "jpeg", "png", {60, 40}},
+        {"jpeg", "turned.jpg", "clear_png.jpg", "jpeg", "jpeg", {60, 40}},
+        {"png", "turned_jpg.png", "clear.png", "png", "png", {40, 60}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.format);
+        std::string folder = out.path + c.format + "/";
+        Result dry =
+            RunBatchCommand("-n --format " + c.format + " -o " + folder + " " + in.path, data.path);
+        EXPECT_NE(dry.output.find("-> " + folder + c.turned + "\n"), std::string::npos)
+            << dry.output;
+        EXPECT_NE(dry.output.find("-> " + folder + c.clear + "\n"), std::string::npos)
+            << dry.output;
+        Result run =
+            RunBatchCommand("--format=" + c.format + " -o " + folder + " " + in.path, data.path);
+        EXPECT_EQ(run.exit, 0) << run.output;
+        EXPECT_EQ(FileCount(folder), 2);
+        QImageReader turned(QString::fromStdString(folder + c.turned));
+        EXPECT_EQ(turned.format().toStdString(), c.turnedFormat);
+        EXPECT_EQ(turned.size(), c.turnedSize);
+        EXPECT_EQ(turned.transformation() == QImageIOHandler::TransformationRotate90,
+                  c.format != "png");
+        QImageReader clear(QString::fromStdString(folder + c.clear));
+        EXPECT_EQ(clear.format().toStdString(), c.clearFormat);
+        EXPECT_EQ(clear.read().hasAlphaChannel(), c.format != "jpeg");
+    }
+    Result wrong = RunBatchCommand("--format gif -o " + out.path + "x " + in.path, data.path);
+    EXPECT_EQ(wrong.exit, 2);
+    EXPECT_NE(wrong.output.find("--format must be auto, jpeg or png, not \"gif\""),
+              std::string::npos)
+        << wrong.output;
 }
 
 TEST(Batch, UsageErrorsNameTheProblem) {
