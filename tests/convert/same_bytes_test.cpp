@@ -58,27 +58,9 @@ std::string LowerExtension(const fs::path &path) {
     return e;
 }
 
-// A w x h photograph-like picture (gradients, hard edges, grain, varied alpha),
-// `channels` bytes a pixel.
-Bytes Photo(int w, int h, int channels) {
-    Bytes pixels(size_t(w) * h * channels);
-    uint32_t seed = 5;
-    for (int y = 0; y < h; y++)
-        for (int x = 0; x < w; x++) {
-            seed = seed * 1664525u + 1013904223u;
-            int grain = int(seed >> 28) - 8, edge = (x / 41 + y / 29) % 3 == 0 ? 70 : 0;
-            int v[4] = {x * 255 / w + edge, y * 255 / h, ((x * x + y * 5) >> 6) & 255,
-                        255 - (x / 97 % 4) * 60};
-            unsigned char *p = &pixels[(size_t(y) * w + x) * channels];
-            for (int c = 0; c < channels; c++)
-                p[c] = (unsigned char)std::clamp(v[c] + (c < 3 ? grain : 0), 0, 255);
-        }
-    return pixels;
-}
-
 // The picture as an 8-bit RGBA or RGB PNG, written by Qt.
 Bytes PhotoPng(int w, int h, bool alpha) {
-    Bytes pixels = Photo(w, h, alpha ? 4 : 3);
+    Bytes pixels = PhotoPixels(w, h, alpha ? 4 : 3);
     QImage image(pixels.data(), w, h, w * (alpha ? 4 : 3),
                  alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
     QByteArray png;
@@ -90,7 +72,7 @@ Bytes PhotoPng(int w, int h, bool alpha) {
 
 // The picture as a 4:2:0 JPEG carrying EXIF orientation 6.
 Bytes TurnedPhotoJpeg(int w, int h) {
-    Bytes jpeg = EncodeTestJpeg(Photo(w, h, 3).data(), w, h, TJSAMP_420, 90);
+    Bytes jpeg = EncodeTestJpeg(PhotoPixels(w, h).data(), w, h, TJSAMP_420, 90);
     return jpeg.empty() ? jpeg : WithSegment(jpeg, ExifSegment(true, {{0x0112, 6}}));
 }
 

@@ -36,21 +36,6 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-// A photograph-like w x h picture: gradients, texture, hard edges and grain.
-Bytes Photo(int w, int h) {
-    Bytes rgb(size_t(w) * h * 3);
-    uint32_t seed = 7;
-    for (int y = 0; y < h; y++)
-        for (int x = 0; x < w; x++) {
-            seed = seed * 1664525u + 1013904223u;
-            int grain = int(seed >> 28) - 8, edge = (x / 37 + y / 23) % 3 == 0 ? 60 : 0;
-            int v[3] = {x * 255 / w + edge, y * 255 / h, ((x * x + y * 3) >> 5) & 255};
-            for (int c = 0; c < 3; c++)
-                rgb[(size_t(y) * w + x) * 3 + c] = (unsigned char)std::clamp(v[c] + grain, 0, 255);
-        }
-    return rgb;
-}
-
 Bytes ReadPath(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), {});
@@ -99,7 +84,7 @@ TEST_F(StreamJpeg, SameBytesAsWholeImagePath) {
         // Restart markers every MCU row, through TurboJPEG's own variable, which
         // must be gone again before the conversions.
         if (c.restarts) setenv("TJ_RESTART", "1", 1);
-        Bytes jpeg = EncodeTestJpeg(Photo(c.w, c.h).data(), c.w, c.h, c.subsampling, 88);
+        Bytes jpeg = EncodeTestJpeg(PhotoPixels(c.w, c.h).data(), c.w, c.h, c.subsampling, 88);
         unsetenv("TJ_RESTART");
         ASSERT_FALSE(jpeg.empty());
         if (c.orientation) jpeg = WithSegment(jpeg, ExifSegment(false, {{0x0112, c.orientation}}));
@@ -126,7 +111,7 @@ TEST_F(StreamJpeg, ScaledIntoTheBoxSameBytesAsWholeImagePath) {
     for (const Case &c : cases) {
         SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + " into " +
                      std::to_string(c.boxWidth) + "x" + std::to_string(c.boxHeight));
-        Bytes jpeg = EncodeTestJpeg(Photo(c.w, c.h).data(), c.w, c.h, c.subsampling, 88);
+        Bytes jpeg = EncodeTestJpeg(PhotoPixels(c.w, c.h).data(), c.w, c.h, c.subsampling, 88);
         ASSERT_FALSE(jpeg.empty());
         if (c.orientation) jpeg = WithSegment(jpeg, ExifSegment(false, {{0x0112, c.orientation}}));
         ExpectIdentical(Put("box.jpg", jpeg), 92, 4, c.boxWidth, c.boxHeight);
@@ -167,7 +152,7 @@ TEST_F(StreamJpeg, SharedTestPicturesSameBytes) {
 
 TEST_F(StreamJpeg, ThumbnailEqualsCropOfWholeImage) {
     String source =
-        Put("thumb.jpg", EncodeTestJpeg(Photo(700, 300).data(), 700, 300, TJSAMP_420, 90));
+        Put("thumb.jpg", EncodeTestJpeg(PhotoPixels(700, 300).data(), 700, 300, TJSAMP_420, 90));
     int64_t image = TurboJpegLoad(source, 0, 0);
     ASSERT_EQ(ToneImage(image, 9), 1);
     ThumbnailRect r = ThumbnailCrop(700, 300);
@@ -204,7 +189,7 @@ void StopFromOtherThread(void *context, int64_t rows) {
 
 TEST_F(StreamJpeg, StopAfterFirstBandCancelsAndLeavesNoFile) {
     String source =
-        Put("stop.jpg", EncodeTestJpeg(Photo(400, 400).data(), 400, 400, TJSAMP_420, 90));
+        Put("stop.jpg", EncodeTestJpeg(PhotoPixels(400, 400).data(), 400, 400, TJSAMP_420, 90));
     // At full size, and resized into a box (the decoding thread is stopped too).
     for (int32_t box : {0, 140}) {
         SCOPED_TRACE(box);
@@ -224,7 +209,7 @@ TEST_F(StreamJpeg, StopAfterFirstBandCancelsAndLeavesNoFile) {
 
 TEST_F(StreamJpeg, StopFromSinkAfterDecodingCancels) {
     String source =
-        Put("late.jpg", EncodeTestJpeg(Photo(300, 200).data(), 300, 200, TJSAMP_444, 90));
+        Put("late.jpg", EncodeTestJpeg(PhotoPixels(300, 200).data(), 300, 200, TJSAMP_444, 90));
     StatusRecorder recorder;
     recorder.stopAtThumbnail = true;
     EXPECT_EQ(ConvertOneFile(source, StringFromUtf8(out.path), {}, 0, 1, 0, recorder.Sink()),
@@ -248,22 +233,22 @@ size_t ScanStart(const Bytes &jpeg, int n) {
 // way, resized or not, nothing is reported but the final status and nothing is
 // left behind.
 TEST_F(StreamJpeg, RefusesWithTheReason) {
-    Bytes jpeg = EncodeTestJpeg(Photo(300, 200).data(), 300, 200, TJSAMP_420, 90);
+    Bytes jpeg = EncodeTestJpeg(PhotoPixels(300, 200).data(), 300, 200, TJSAMP_420, 90);
     Bytes broken = jpeg;
     broken.resize(400); // ends inside the headers: TurboJPEG fails outright
     // A progressive file whose third scan header is damaged: the decoder fails
     // while it takes in the scans, before the first row.
     Bytes progressive =
-        EncodeTestJpeg(Photo(300, 200).data(), 300, 200, TJSAMP_420, 90, TJFLAG_PROGRESSIVE);
+        EncodeTestJpeg(PhotoPixels(300, 200).data(), 300, 200, TJSAMP_420, 90, TJFLAG_PROGRESSIVE);
     size_t third = ScanStart(progressive, 3);
     ASSERT_GT(third, 0u);
     progressive[third + 4 + 1 + 2 * progressive[third + 4]] = 70; // first coefficient past 63
     // Data that ends early, and a second frame header in the middle of the scan:
     // the decoder fills the rest of the rows with grey and only warns, but the
     // picture is not whole. The loader says why; the stream, resized or not, declines.
-    Bytes cut = EncodeTestJpeg(Photo(900, 700).data(), 900, 700, TJSAMP_420, 90);
+    Bytes cut = EncodeTestJpeg(PhotoPixels(900, 700).data(), 900, 700, TJSAMP_420, 90);
     cut.resize(cut.size() / 2);
-    Bytes frame = EncodeTestJpeg(Photo(200, 200).data(), 200, 200, TJSAMP_420, 90);
+    Bytes frame = EncodeTestJpeg(PhotoPixels(200, 200).data(), 200, 200, TJSAMP_420, 90);
     const Bytes header = {0xFF, 0xC0, 0x00, 0x0B, 0x08, 0x00, 0x10,
                           0x00, 0x10, 0x01, 0x01, 0x11, 0x00};
     size_t scan = ScanStart(frame, 1);
@@ -305,7 +290,7 @@ TEST_F(StreamJpeg, RefusesWithTheReason) {
 // whole-image path, and no file.
 TEST_F(StreamJpeg, WriteFailureSameOutcomeAsWholeImagePath) {
     String source =
-        Put("full.jpg", EncodeTestJpeg(Photo(500, 400).data(), 500, 400, TJSAMP_420, 90));
+        Put("full.jpg", EncodeTestJpeg(PhotoPixels(500, 400).data(), 500, 400, TJSAMP_420, 90));
     int64_t image = TurboJpegLoad(source, 0, 0);
     ASSERT_EQ(ToneImage(image, 0), 1);
     FileSizeLimit limit(20000);

@@ -8,6 +8,24 @@
 #include <utility>
 #include <vector>
 
+// A w x h photograph-like picture (gradients, hard edges, texture, grain and,
+// with a fourth channel, varied alpha), `channels` bytes a pixel.
+inline std::vector<unsigned char> PhotoPixels(int w, int h, int channels = 3) {
+    std::vector<unsigned char> pixels(size_t(w) * size_t(h) * size_t(channels));
+    uint32_t seed = 5;
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            seed = seed * 1664525u + 1013904223u;
+            int grain = int(seed >> 28) - 8, edge = (x / 41 + y / 29) % 3 == 0 ? 70 : 0;
+            int v[4] = {x * 255 / w + edge, y * 255 / h, ((x * x + y * 5) >> 6) & 255,
+                        255 - (x / 97 % 4) * 60};
+            unsigned char *p = &pixels[(size_t(y) * size_t(w) + size_t(x)) * size_t(channels)];
+            for (int c = 0; c < channels; c++)
+                p[c] = (unsigned char)std::clamp(v[c] + (c < 3 ? grain : 0), 0, 255);
+        }
+    return pixels;
+}
+
 // `rgb` holds width * height RGB triples; empty on failure.
 inline std::vector<unsigned char> EncodeTestJpeg(const unsigned char *rgb, int width, int height,
                                                  int subsampling, int quality, int flags = 0) {
