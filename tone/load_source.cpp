@@ -128,7 +128,7 @@ int64_t LoadJpegScaled(const String &path, int64_t maxWidth, int64_t maxHeight, 
 }
 
 int64_t LoadImageViaPlatform(const String &path, int64_t maxWidth, int64_t maxHeight) {
-    return LoadWith(path, maxWidth, maxHeight, SourcePlatform, false).image;
+    return LoadWith(path, maxWidth, maxHeight, PlatformSources, false).image;
 }
 
 int64_t OrientUpright(int64_t image, int orientation) {

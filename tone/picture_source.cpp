@@ -42,18 +42,24 @@ bool OpenRegularFile(PictureSource &source, const String &path) {
     return true;
 }
 
+// The readers in the order they are tried. The JPEG and PNG readers are handed
+// only content with their signature; the others recognise their own.
+struct Reader {
+    int kind;
+    int (*open)(PictureSource &);
+};
+constexpr Reader Readers[] = {
+    {SourceJpeg, OpenJpegSource}, {SourcePng, OpenPngSource}, {SourceHeif, OpenHeifSource},
+    {SourceJxl, OpenJxlSource},   {SourceRaw, OpenRawSource}, {SourcePlatform, OpenPlatformSource},
+};
+
 void CloseReader(PictureSource &source) {
-    switch (source.Kind) {
-    case SourceJpeg:
+    if (source.Kind == SourceJpeg)
         CloseJpegSource(source);
-        break;
-    case SourcePng:
+    else if (source.Kind == SourcePng)
         ClosePngSource(source);
-        break;
-    case SourcePlatform:
+    else if (source.Kind & PlatformSources)
         ClosePlatformSource(source);
-        break;
-    }
     source.Kind = 0;
 }
 
@@ -65,13 +71,11 @@ bool HandToReaders(PictureSource &source, int after) {
     bool jpeg = head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
     static const unsigned char pngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
     bool png = headRead && std::memcmp(head, pngSignature, 8) == 0;
-    for (int kind : {SourceJpeg, SourcePng, SourcePlatform}) {
-        if (kind <= after || !(source.Kinds & kind)) continue;
-        if ((kind == SourceJpeg && !jpeg) || (kind == SourcePng && !png)) continue;
-        int taken = kind == SourceJpeg  ? OpenJpegSource(source)
-                    : kind == SourcePng ? OpenPngSource(source)
-                                        : OpenPlatformSource(source);
-        source.Kind = kind;
+    for (const Reader &reader : Readers) {
+        if (reader.kind <= after || !(source.Kinds & reader.kind)) continue;
+        if ((reader.kind == SourceJpeg && !jpeg) || (reader.kind == SourcePng && !png)) continue;
+        int taken = reader.open(source);
+        source.Kind = reader.kind;
         if (taken > 0) return true;
         CloseReader(source);
         if (taken < 0) {
@@ -109,27 +113,16 @@ bool OpenPictureSource(PictureSource &source, const String &path, int64_t maxWid
 }
 
 bool ReadSourceRows(PictureSource &source, unsigned char *const *rows, int64_t count) {
-    switch (source.Kind) {
-    case SourceJpeg:
-        return ReadJpegSourceRows(source, rows, count);
-    case SourcePng:
-        return ReadPngSourceRows(source, rows, count);
-    case SourcePlatform:
-        return ReadPlatformSourceRows(source, rows, count);
-    }
+    if (source.Kind == SourceJpeg) return ReadJpegSourceRows(source, rows, count);
+    if (source.Kind == SourcePng) return ReadPngSourceRows(source, rows, count);
+    if (source.Kind & PlatformSources) return ReadPlatformSourceRows(source, rows, count);
     return false;
 }
 
 bool FinishSource(PictureSource &source) {
-    switch (source.Kind) {
-    case SourceJpeg:
-        return FinishJpegSource(source);
-    case SourcePng:
-        return FinishPngSource(source);
-    case SourcePlatform:
-        return true; // read whole when it was opened
-    }
-    return false;
+    if (source.Kind == SourceJpeg) return FinishJpegSource(source);
+    if (source.Kind == SourcePng) return FinishPngSource(source);
+    return (source.Kind & PlatformSources) != 0; // read whole when it was opened
 }
 
 bool NextPictureSource(PictureSource &source) {
@@ -142,5 +135,5 @@ bool NextPictureSource(PictureSource &source) {
 }
 
 int64_t TakeSourceImage(PictureSource &source) {
-    return source.Kind == SourcePlatform ? TakePlatformSourceImage(source) : 0;
+    return source.Kind & PlatformSources ? TakePlatformSourceImage(source) : 0;
 }

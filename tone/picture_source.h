@@ -9,9 +9,12 @@
 //   picture as stored; its orientation goes into the JPEG written from it;
 // - libpng, for 8-bit RGB and RGBA PNGs, not interlaced, with no transparent
 //   colour, that need no scaling: row by row as stored;
-// - the platform reader, for every other file and for a file one of the two
-//   above gives up on: the whole picture at once, scaled into the box and
-//   turned upright, delivered row by row from memory.
+// - libheif for HEIC, HEIF and AVIF, libjxl for JPEG XL, LibRaw for camera RAW,
+//   each for content it recognises: the whole picture at once, upright;
+// - the platform reader, for every other file and for a file one of the
+//   above gives up on: the whole picture at once.
+// The last four scale the picture into the box and turn it upright, then
+// deliver it row by row from memory.
 // A reader refuses a file for good (cut short, over its memory share) with a
 // reason; then no other reader tries it.
 //
@@ -26,14 +29,20 @@
 constexpr int SourceJpeg = 1;
 constexpr int SourcePng = 2;
 constexpr int SourcePlatform = 4;
-constexpr int AnySource = SourceJpeg | SourcePng | SourcePlatform;
+constexpr int SourceHeif = 8; // HEIC, HEIF and AVIF
+constexpr int SourceJxl = 16; // JPEG XL
+constexpr int SourceRaw = 32; // camera RAW
+// What the platform reader owes: its own formats and those the program decodes
+// with a library of its own, each picture whole, into the box, upright.
+constexpr int PlatformSources = SourceHeif | SourceJxl | SourceRaw | SourcePlatform;
+constexpr int AnySource = SourceJpeg | SourcePng | PlatformSources;
 
 struct JpegSource;     // source_jpeg.cpp
 struct PngSource;      // source_png.cpp
 struct PlatformSource; // source_platform.cpp
 
 struct PictureSource {
-    int Kind = 0;        // the reader that has the file: SourceJpeg, SourcePng, SourcePlatform
+    int Kind = 0;        // the reader that has the file: one of the Source* values
     int Kinds = 0;       // the readers the caller lets try
     int Descriptor = -1; // the open file
     int64_t FileLength = 0;

@@ -73,9 +73,10 @@ int64_t DrawInTheBox(PlatformPicture *picture, int64_t maxWidth, int64_t maxHeig
 
 } // namespace
 
-int OpenPlatformSource(PictureSource &s) {
-    TakeFailureReason(); // the reader's own reasons come through this thread's slot
-    std::unique_ptr<PlatformPicture, PictureFree> picture(OpenPlatformPictureAt(s.Descriptor));
+namespace {
+
+// The picture drawn into the box and turned upright becomes the source's rows.
+int DeliverInTheBox(PictureSource &s, std::unique_ptr<PlatformPicture, PictureFree> picture) {
     int64_t image = 0;
     if (picture) {
         s.StoredWidth = PlatformPictureWidth(picture.get());
@@ -97,6 +98,19 @@ int OpenPlatformSource(PictureSource &s) {
     s.RowsWidth = s.Width = ImagePixelWidth(image);
     s.RowsHeight = s.Height = ImagePixelHeight(image);
     return 1;
+}
+
+} // namespace
+
+int OpenPlatformSource(PictureSource &s) {
+    TakeFailureReason(); // the reader's own reasons come through this thread's slot
+    return DeliverInTheBox(
+        s, std::unique_ptr<PlatformPicture, PictureFree>(OpenPlatformPictureAt(s.Descriptor)));
+}
+
+int OpenDecodedSource(PictureSource &s, PlatformPicture *picture) {
+    TakeFailureReason();
+    return DeliverInTheBox(s, std::unique_ptr<PlatformPicture, PictureFree>(picture));
 }
 
 bool ReadPlatformSourceRows(PictureSource &s, unsigned char *const *rows, int64_t count) {

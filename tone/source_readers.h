@@ -17,7 +17,17 @@ bool ReadPngSourceRows(PictureSource &source, unsigned char *const *rows, int64_
 bool FinishPngSource(PictureSource &source);
 void ClosePngSource(PictureSource &source);
 
+// libheif, libjxl and LibRaw: each decodes a picture it recognises whole and
+// hands it to OpenDecodedSource; the rows are then the platform reader's.
+int OpenHeifSource(PictureSource &source);
+int OpenJxlSource(PictureSource &source);
+int OpenRawSource(PictureSource &source);
+
 int OpenPlatformSource(PictureSource &source);
+// A picture decoded whole by another reader (see AdoptDecodedPicture), as it
+// is to be shown: drawn into the box and handed out by the platform reader's
+// functions below. Takes `picture`; answers as the openers do.
+int OpenDecodedSource(PictureSource &source, struct PlatformPicture *picture);
 bool ReadPlatformSourceRows(PictureSource &source, unsigned char *const *rows, int64_t count);
 int64_t TakePlatformSourceImage(PictureSource &source);
 void ClosePlatformSource(PictureSource &source);

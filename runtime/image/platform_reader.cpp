@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QString>
 
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
@@ -295,6 +296,32 @@ int DrawPlatformPicture(PlatformPicture *picture, unsigned char *pixels, int64_t
     }
     if (hasAlpha) UnpremultiplyRgba(pixels, width, height, pitch);
     return 1;
+}
+
+PlatformPicture *AdoptDecodedPicture(unsigned char *pixels, int64_t width, int64_t height,
+                                     int64_t pitch, int bits) {
+    if (!pixels) return nullptr;
+    if (width < 1 || height < 1 || width > MaxImageSide || height > MaxImageSide ||
+        (bits != 8 && bits != 16)) {
+        std::free(pixels);
+        return nullptr;
+    }
+    std::unique_ptr<PlatformPicture> picture(new (std::nothrow) PlatformPicture);
+    if (!picture) {
+        std::free(pixels);
+        return nullptr;
+    }
+    picture->image = QImage(
+        pixels, int(width), int(height), qsizetype(pitch),
+        bits == 8 ? QImage::Format_RGBA8888 : QImage::Format_RGBA64, [](void *p) { std::free(p); },
+        pixels);
+    if (picture->image.isNull()) {
+        std::free(pixels);
+        return nullptr;
+    }
+    picture->size = picture->image.size();
+    picture->decoded = picture->sizeStated = true;
+    return picture.release();
 }
 
 void FreePlatformPicture(PlatformPicture *picture) {

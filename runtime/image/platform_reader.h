@@ -58,4 +58,12 @@ int ReadPlatformPictureInto(PlatformPicture *picture, unsigned char *pixels, int
 int DrawPlatformPicture(PlatformPicture *picture, unsigned char *pixels, int64_t width,
                         int64_t height, int64_t pitch);
 
+// A picture another decoder made, handed over whole: width x height pixels of
+// R, G, B, A, `bits` (8 or 16, native byte order) a channel, straight alpha,
+// `pitch` bytes a row, top row first, as it is to be shown. The reader owns
+// `pixels` from here on and frees them with std::free, also when it answers
+// nullptr.
+PlatformPicture *AdoptDecodedPicture(unsigned char *pixels, int64_t width, int64_t height,
+                                     int64_t pitch, int bits);
+
 void FreePlatformPicture(PlatformPicture *picture);
