@@ -1,6 +1,8 @@
 #include "tone/picture_source.h"
 
+#include "runtime/base/memory_budget.h"
 #include "runtime/base/paths.h"
+#include "runtime/image/images.h"
 #include "tone/source_readers.h"
 
 #include <cerrno>
@@ -103,6 +105,15 @@ bool ReadSourceBytes(const PictureSource &source, void *bytes, int64_t length, i
         at += got, offset += got, length -= got;
     }
     return true;
+}
+
+bool DecodeFits(PictureSource &source, int64_t width, int64_t height, int64_t bytes) {
+    if (width < 1 || height < 1 || width > MaxImageSide || height > MaxImageSide) {
+        source.Reason = std::to_string(width) + " x " + std::to_string(height) +
+                        " pixels, over the largest side of " + std::to_string(MaxImageSide);
+        return false;
+    }
+    return FitsMemoryShare(bytes, &source.Reason);
 }
 
 bool OpenPictureSource(PictureSource &source, const String &path, int64_t maxWidth,

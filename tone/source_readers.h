@@ -23,6 +23,12 @@ int OpenHeifSource(PictureSource &source);
 int OpenJxlSource(PictureSource &source);
 int OpenRawSource(PictureSource &source);
 
+// Whether a picture of width x height that takes `bytes` to decode may be
+// decoded: asked before the decoder allocates. False with the reason set
+// ("40000 x 30000 pixels, over the largest side of 32767", "needs about 9.6 GB,
+// over the limit") when not.
+bool DecodeFits(PictureSource &source, int64_t width, int64_t height, int64_t bytes);
+
 int OpenPlatformSource(PictureSource &source);
 // A picture decoded whole by another reader (see AdoptDecodedPicture), as it
 // is to be shown: drawn into the box and handed out by the platform reader's
