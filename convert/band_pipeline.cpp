@@ -159,7 +159,10 @@ int ConvertBands(PictureSource &source, const String &path, const String &output
             failed = true;
             break;
         }
-        ToneRows(band, pitch, count, LayoutRgba, shift);
+        if (source.RowsHoldLuminance)
+            ToneLuminanceRows(band, pitch, count, shift);
+        else
+            ToneRows(band, pitch, count, LayoutRgba, shift);
         thumbnail.Take(band, pitch, done, count);
         BandDone(out, done, count);
         done += count;

@@ -14,6 +14,7 @@ int ConvertOneFile(const String &path, const String &outputFolder,
     // The file is opened once; a reader that gives up on it part-way hands the
     // same open file to the next one.
     PictureSource source;
+    source.LuminanceWanted = true;
     int status = SourceFailed;
     if (OpenPictureSource(source, path, settings.MaxWidth, settings.MaxHeight)) {
         while ((status = ConvertBands(source, path, outputFolder, settings, shift, ordinal, data,

@@ -19,6 +19,10 @@ void ToneRows(unsigned char *pixels, int64_t pitch, int64_t rows, int64_t layout
     LuminanceAndTone(pixels, pitch, rows, layout, int8_t(std::clamp(shift, -128, 127)));
 }
 
+void ToneLuminanceRows(unsigned char *pixels, int64_t pitch, int64_t rows, int shift) {
+    ToneStoredLuminance(pixels, pitch, rows, int8_t(std::clamp(shift, -128, 127)));
+}
+
 int ToneImage(int64_t image, int shift) {
     if (!ImageExists(image) || !OpenDrawTarget(ImageTarget(image))) return 0;
     unsigned char *pixels = TargetPixels();

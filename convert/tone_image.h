@@ -16,3 +16,6 @@ int ToneImage(int64_t image, int shift);
 // rows with this, and so does the streamed JPEG conversion band by band, so
 // both give the same bytes.
 void ToneRows(unsigned char *pixels, int64_t pitch, int64_t rows, int64_t layout, int shift);
+// The same for R, G, B, A rows whose first two bytes hold the luminance (see
+// ToneStoredLuminance): a picture of more than 8 bits a channel.
+void ToneLuminanceRows(unsigned char *pixels, int64_t pitch, int64_t rows, int shift);

@@ -117,6 +117,17 @@ int ApplyTone(const uint16_t *luminance, uint8_t *pixels, int64_t pitch, int64_t
     return 0;
 }
 
+int ToneStoredLuminance(uint8_t *pixels, int64_t pitch, int64_t rows, int8_t shift) {
+    const uint32_t *colours = ShiftedColours(shift);
+    const int64_t slots = pitch / 4;
+    for (int64_t y = 0; y < rows; y++) {
+        uint8_t *p = pixels + y * pitch;
+        for (int64_t x = 0; x < slots; x++, p += 4)
+            WriteColour<BytesRgbx>(p, colours[p[0] | (p[1] << 8)]);
+    }
+    return 0;
+}
+
 int LuminanceAndTone(uint8_t *pixels, int64_t pitch, int64_t rows, int64_t format, int8_t shift) {
     const uint32_t *colours = ShiftedColours(shift);
     switch (LayoutOf(format)) {

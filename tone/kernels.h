@@ -33,5 +33,9 @@ int ComputeLuminance(const uint8_t *pixels, uint16_t *luminance, int64_t pitch, 
 int ApplyTone(const uint16_t *luminance, uint8_t *pixels, int64_t pitch, int64_t rows,
               int64_t format, int8_t shift);
 
+// Tones 4-byte pixels whose first two bytes hold the pixel's luminance (0..2047,
+// low byte first), as a picture of more than 8 bits a channel delivers them:
+// the colour goes into bytes 0..2, byte 3 (alpha) stays.
+int ToneStoredLuminance(uint8_t *pixels, int64_t pitch, int64_t rows, int8_t shift);
 // ComputeLuminance and ApplyTone in one pass, in place, with no luminance buffer.
 int LuminanceAndTone(uint8_t *pixels, int64_t pitch, int64_t rows, int64_t format, int8_t shift);

@@ -23,3 +23,16 @@ extern uint16_t LumaWeightTables[3][256];
 extern uint16_t LumaEncodeTable[LumaEncodeEntries];
 
 void BuildLumaTables();
+
+// The same weights for 16-bit channel values, evaluated at v / 65535, so that
+// an 8-bit value v and its 16-bit v * 257 weigh alike. Filled by
+// BuildDeepLumaTables, on the first picture that needs them (any thread).
+extern uint16_t DeepLumaWeightTables[3][65536];
+void BuildDeepLumaTables();
+
+// The luminance of a 16-bit (r, g, b), as above: 0..2047.
+inline uint16_t DeepLuminance(uint16_t r, uint16_t g, uint16_t b) {
+    const unsigned sum = unsigned(DeepLumaWeightTables[0][r]) + DeepLumaWeightTables[1][g] +
+                         DeepLumaWeightTables[2][b] + 2;
+    return LumaEncodeTable[sum >> 2];
+}

@@ -141,6 +141,7 @@ bool NextPictureSource(PictureSource &source) {
     int after = source.Kind;
     CloseReader(source);
     source.StoredWidth = source.StoredHeight = source.Orientation = 0;
+    source.RowsHoldLuminance = false;
     source.RowsWidth = source.RowsHeight = source.Width = source.Height = 0;
     return HandToReaders(source, after);
 }

@@ -53,6 +53,12 @@ struct PictureSource {
     // are resized to it; other readers deliver it as it is).
     int64_t RowsWidth = 0, RowsHeight = 0;
     int64_t Width = 0, Height = 0;
+    // Asked by a caller that tones the rows: a picture of more than 8 bits a
+    // channel then delivers each pixel's luminance, taken from all its bits, in
+    // the first two bytes of its R, G, B, A (low byte first; see
+    // ToneStoredLuminance) and says so in RowsHoldLuminance.
+    bool LuminanceWanted = false;
+    bool RowsHoldLuminance = false;
     std::string Reason;   // why the file cannot be read, once that is so
     bool Refused = false; // a reader recognised the file and refused it for good
     // Told when a later reader fails without a reason of its own.

@@ -7,6 +7,7 @@
 #include "runtime/image/platform_reader.h"
 #include "tone/load_jpeg.h"
 #include "tone/load_source.h"
+#include "tone/luma_tables.h"
 #include "tone/source_readers.h"
 
 #include <algorithm>
@@ -29,10 +30,34 @@ struct PictureFree {
     void operator()(PlatformPicture *picture) const { FreePlatformPicture(picture); }
 };
 
+// A picture of more than 8 bits a channel, drawn at 16 bits, into `pixels`:
+// each pixel's luminance from all its bits in bytes 0 and 1, its alpha in byte 3.
+bool DrawLuminance(PlatformPicture *picture, unsigned char *pixels, int64_t width, int64_t height,
+                   int64_t pitch) {
+    const size_t rowValues = size_t(width) * 4;
+    std::unique_ptr<uint16_t[]> deep(new (std::nothrow) uint16_t[rowValues * size_t(height)]);
+    if (!deep ||
+        !DrawPlatformPictureDeep(picture, deep.get(), width, height, int64_t(rowValues) * 2))
+        return false;
+    BuildDeepLumaTables();
+    for (int64_t y = 0; y < height; y++) {
+        const uint16_t *from = deep.get() + size_t(y) * rowValues;
+        unsigned char *to = pixels + y * pitch;
+        for (int64_t x = 0; x < width; x++, from += 4, to += 4) {
+            const uint16_t luminance = DeepLuminance(from[0], from[1], from[2]);
+            to[0] = uint8_t(luminance), to[1] = uint8_t(luminance >> 8), to[2] = 0;
+            to[3] = uint8_t((from[3] * 255u + 32767u) / 65535u);
+        }
+    }
+    return true;
+}
+
 // The picture in the box, as stored (the caller turns it upright by
-// *orientation); 0 with the reason set when it is refused.
+// *orientation); 0 with the reason set when it is refused. With `luminance`, a
+// picture of more than 8 bits a channel is drawn as DrawLuminance draws it, and
+// *luminance tells whether it was.
 int64_t DrawInTheBox(PlatformPicture *picture, int64_t maxWidth, int64_t maxHeight,
-                     int *orientation) {
+                     int *orientation, bool *luminance) {
     int64_t width = PlatformPictureWidth(picture);
     int64_t height = PlatformPictureHeight(picture);
     if (width < 1 || height < 1) return 0;
@@ -44,9 +69,12 @@ int64_t DrawInTheBox(PlatformPicture *picture, int64_t maxWidth, int64_t maxHeig
     bool scaled = r < 1;
     if (scaled)
         width = ScaledSideAwayFromZero(width, r), height = ScaledSideAwayFromZero(height, r);
+    *luminance = *luminance && PlatformPictureBits(picture) == 16;
     std::string overLimit;
     int64_t turned = *orientation > 1 ? width * height * 4 : 0;
-    if (!FitsMemoryShare(PlatformPictureBytes(picture, width, height) + width * height * 4 + turned,
+    int64_t deep = *luminance ? width * height * 8 * 2 : 0; // the scaled copy, then ours
+    if (!FitsMemoryShare(PlatformPictureBytes(picture, width, height) + width * height * 4 +
+                             turned + deep,
                          &overLimit)) {
         SetFailureReason(overLimit);
         return 0;
@@ -59,10 +87,12 @@ int64_t DrawInTheBox(PlatformPicture *picture, int64_t maxWidth, int64_t maxHeig
     }
     // At its own size the picture is read as stored, exactly; only a picture
     // that must shrink is drawn through the scaler.
-    int drawn = scaled ? DrawPlatformPicture(picture, TargetPixels(), TargetWidth(), TargetHeight(),
-                                             TargetPitch())
-                       : ReadPlatformPictureInto(picture, TargetPixels(), TargetWidth(),
-                                                 TargetHeight(), TargetPitch());
+    int drawn = *luminance ? DrawLuminance(picture, TargetPixels(), TargetWidth(), TargetHeight(),
+                                           TargetPitch())
+                : scaled   ? DrawPlatformPicture(picture, TargetPixels(), TargetWidth(),
+                                                 TargetHeight(), TargetPitch())
+                           : ReadPlatformPictureInto(picture, TargetPixels(), TargetWidth(),
+                                                     TargetHeight(), TargetPitch());
     CloseDrawTarget();
     if (!drawn) {
         ReleaseImage(image);
@@ -81,7 +111,9 @@ int DeliverInTheBox(PictureSource &s, std::unique_ptr<PlatformPicture, PictureFr
     if (picture) {
         s.StoredWidth = PlatformPictureWidth(picture.get());
         s.StoredHeight = PlatformPictureHeight(picture.get());
-        image = DrawInTheBox(picture.get(), s.MaxWidth, s.MaxHeight, &s.Orientation);
+        s.RowsHoldLuminance = s.LuminanceWanted;
+        image = DrawInTheBox(picture.get(), s.MaxWidth, s.MaxHeight, &s.Orientation,
+                             &s.RowsHoldLuminance);
     }
     picture.reset(); // the decoded copy goes before the turned one is made
     if (image) image = OrientUpright(image, s.Orientation);

@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QString>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -295,6 +296,34 @@ int DrawPlatformPicture(PlatformPicture *picture, unsigned char *pixels, int64_t
         painter.drawImage(QPoint(0, 0), scaled);
     }
     if (hasAlpha) UnpremultiplyRgba(pixels, width, height, pitch);
+    return 1;
+}
+
+int PlatformPictureBits(PlatformPicture *picture) {
+    QImage::Format format =
+        picture->decoded ? picture->image.format() : picture->reader->imageFormat();
+    if (format == QImage::Format_Invalid) return 8;
+    QPixelFormat pixel = QImage::toPixelFormat(format);
+    int channelBits = pixel.colorModel() == QPixelFormat::Grayscale
+                          ? pixel.bitsPerPixel()
+                          : std::max({pixel.redSize(), pixel.greenSize(), pixel.blueSize()});
+    return channelBits > 8 ? 16 : 8;
+}
+
+int DrawPlatformPictureDeep(PlatformPicture *picture, uint16_t *pixels, int64_t width,
+                            int64_t height, int64_t pitch) {
+    if (!DecodePicture(picture)) return 0;
+    QImage &source = picture->image;
+    bool sameSize = source.width() == width && source.height() == height;
+    QImage scaled = sameSize ? source
+                             : source.scaled(int(width), int(height), Qt::IgnoreAspectRatio,
+                                             Qt::SmoothTransformation);
+    if (!sameSize) source = QImage();
+    QImage deep = scaled.convertToFormat(QImage::Format_RGBA64);
+    if (deep.isNull() || deep.width() != width || deep.height() != height) return 0;
+    for (int64_t y = 0; y < height; y++)
+        std::memcpy(reinterpret_cast<unsigned char *>(pixels) + y * pitch,
+                    deep.constScanLine(int(y)), size_t(width) * 8);
     return 1;
 }
 

@@ -58,6 +58,15 @@ int ReadPlatformPictureInto(PlatformPicture *picture, unsigned char *pixels, int
 int DrawPlatformPicture(PlatformPicture *picture, unsigned char *pixels, int64_t width,
                         int64_t height, int64_t pitch);
 
+// 16 for a picture of more than 8 bits a channel (a 16-bit PNG or TIFF, a
+// 10-bit HEIF handed over as 16 bits), else 8.
+int PlatformPictureBits(PlatformPicture *picture);
+
+// As DrawPlatformPicture, into 8-byte R, G, B, A memory of 16 bits a channel
+// (native order): every bit the picture holds kept; at its own size exactly.
+int DrawPlatformPictureDeep(PlatformPicture *picture, uint16_t *pixels, int64_t width,
+                            int64_t height, int64_t pitch);
+
 // A picture another decoder made, handed over whole: width x height pixels of
 // R, G, B, A, `bits` (8 or 16, native byte order) a channel, straight alpha,
 // `pitch` bytes a row, top row first, as it is to be shown. The reader owns

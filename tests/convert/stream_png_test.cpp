@@ -168,9 +168,9 @@ TEST_F(StreamPng, SameBytesAsWholeImagePath) {
 // complains about or cannot read to the end. The content decides, whatever the
 // name.
 TEST_F(StreamPng, SameOutcomeAsThePlatformReader) {
-    PngMaking interlaced, sixteen, grey, keyed;
+    // (A 16-bit PNG takes its luminance from all its bits: see Batch.SixteenBitRampKeepsItsSteps.)
+    PngMaking interlaced, grey, keyed;
     interlaced.interlace = PNG_INTERLACE_ADAM7;
-    sixteen.depth = 16;
     grey.colour = PNG_COLOR_TYPE_GRAY;
     keyed.colour = PNG_COLOR_TYPE_RGB, keyed.transparentColour = true;
     Bytes good = MakePng(800, 600, {});
@@ -188,7 +188,6 @@ TEST_F(StreamPng, SameOutcomeAsThePlatformReader) {
         const char *reason; // when nothing reads it
     } files[] = {
         {"interlaced.png", MakePng(800, 600, interlaced), 0, ""},
-        {"sixteen.png", MakePng(800, 600, sixteen), 0, ""},
         {"grey.png", MakePng(1500, 1000, grey), 0, ""},
         {"keyed.png", MakePng(800, 600, keyed), 0, ""},
         {"small.png", MakePng(400, 300, {}), 0, ""},
