@@ -1,16 +1,22 @@
 // The helper of bench/peers: makes the test photographs, the tone's lookup
 // tables in the forms the other tools read, and times nothing itself. It also
 // does the floor of each comparison: the TurboJPEG decode + encode (or the libpng
-// decode + zlib encode) of the same picture with no toning, on one core.
+// decode + zlib encode, or the libheif or LibRaw decode + TurboJPEG encode) of the
+// same picture with no toning, on one core.
 //   peers_harness photo W H jpg|png OUT [seed]
 //   peers_harness luts ROW OUT256.png HALD.png
 //   peers_harness floor-jpeg IN OUT [BOX]
 //   peers_harness floor-png IN OUT
+//   peers_harness floor-heic IN OUT BOX
+//   peers_harness floor-raw IN OUT full|half
 #include "tone/colour_table.h"
 #include "tone/kernels.h"
 #include "tone/luma_tables.h"
 #include "tone/presets.h"
 
+#include <libheif/heif.h>
+#include <libraw/libraw.h>
+#include <omp.h>
 #include <png.h>
 #include <turbojpeg.h>
 #include <zlib.h>
@@ -20,6 +26,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -134,11 +141,26 @@ int MakeLuts(int row, const char *lut256, const char *hald) {
     return WritePng(hald, cubeRgb.data(), side, side, 3, 6) ? 0 : 1;
 }
 
-// Decode (at the smallest TurboJPEG scale that still covers the box) and encode
-// at q95 4:4:4 with the accurate DCT, as the program does, with no toning.
+// The output every JPEG floor writes: q95 4:4:4 with the accurate DCT, as the
+// program writes.
+bool WriteFloorJpeg(const char *out, const unsigned char *pixels, int w, int h, int pitch,
+                    int format) {
+    tjhandle encoder = tjInitCompress();
+    unsigned char *encoded = nullptr;
+    unsigned long size = 0;
+    bool ok = tjCompress2(encoder, pixels, w, pitch, h, format, &encoded, &size, TJSAMP_444, 95,
+                          TJFLAG_ACCURATEDCT) == 0 &&
+              WriteFile(out, encoded, size);
+    tjFree(encoded);
+    tjDestroy(encoder);
+    return ok;
+}
+
+// Decode (at the smallest TurboJPEG scale that still covers the box) and encode,
+// with no toning.
 int FloorJpeg(const char *in, const char *out, int box) {
     Bytes jpeg = ReadFile(in);
-    tjhandle decoder = tjInitDecompress(), encoder = tjInitCompress();
+    tjhandle decoder = tjInitDecompress();
     int w = 0, h = 0, sub = 0, space = 0;
     if (tjDecompressHeader3(decoder, jpeg.data(), jpeg.size(), &w, &h, &sub, &space) != 0) return 1;
     int sw = w, sh = h;
@@ -152,16 +174,71 @@ int FloorJpeg(const char *in, const char *out, int box) {
         }
     }
     Bytes pixels(size_t(sw) * sh * 4);
-    unsigned char *encoded = nullptr;
-    unsigned long size = 0;
     bool ok = tjDecompress2(decoder, jpeg.data(), jpeg.size(), pixels.data(), sw, sw * 4, sh,
                             TJPF_RGBX, TJFLAG_ACCURATEDCT) == 0 &&
-              tjCompress2(encoder, pixels.data(), sw, sw * 4, sh, TJPF_RGBX, &encoded, &size,
-                          TJSAMP_444, 95, TJFLAG_ACCURATEDCT) == 0 &&
-              WriteFile(out, encoded, size);
-    tjFree(encoded);
+              WriteFloorJpeg(out, pixels.data(), sw, sh, sw * 4, TJPF_RGBX);
     tjDestroy(decoder);
-    tjDestroy(encoder);
+    return ok ? 0 : 1;
+}
+
+// libheif decode of the primary picture (turned as the file says) to 8-bit RGB,
+// brought into the box by libheif's own scaling (nearest neighbour: the cheapest
+// reduction the library offers, as the DCT scaling is TurboJPEG's), and encoded.
+// libheif decodes a grid's tiles on the calling thread only.
+int FloorHeic(const char *in, const char *out, int box) {
+    heif_context *context = heif_context_alloc();
+    heif_context_set_max_decoding_threads(context, 0);
+    heif_image_handle *handle = nullptr;
+    heif_image *image = nullptr, *scaled = nullptr;
+    bool ok =
+        heif_context_read_from_file(context, in, nullptr).code == heif_error_Ok &&
+        heif_context_get_primary_image_handle(context, &handle).code == heif_error_Ok &&
+        heif_decode_image(handle, &image, heif_colorspace_RGB, heif_chroma_interleaved_RGB, nullptr)
+                .code == heif_error_Ok;
+    if (ok) {
+        int w = heif_image_get_width(image, heif_channel_interleaved);
+        int h = heif_image_get_height(image, heif_channel_interleaved);
+        heif_image *shown = image;
+        if (box > 0 && (w > box || h > box)) {
+            double scale = double(box) / std::max(w, h);
+            int sw = std::max(1, int(w * scale + 0.5)), sh = std::max(1, int(h * scale + 0.5));
+            ok = heif_image_scale_image(image, &scaled, sw, sh, nullptr).code == heif_error_Ok;
+            shown = scaled;
+        }
+        int stride = 0;
+        const uint8_t *rows =
+            ok ? heif_image_get_plane_readonly(shown, heif_channel_interleaved, &stride) : nullptr;
+        ok = rows && WriteFloorJpeg(
+                         out, rows, heif_image_get_width(shown, heif_channel_interleaved),
+                         heif_image_get_height(shown, heif_channel_interleaved), stride, TJPF_RGB);
+    }
+    if (scaled) heif_image_release(scaled);
+    if (image) heif_image_release(image);
+    if (handle) heif_image_handle_release(handle);
+    heif_context_free(context);
+    return ok ? 0 : 1;
+}
+
+// LibRaw open, unpack and dcraw_process with the camera's white balance into
+// 8-bit sRGB, at full size or at half (one pixel a 2 x 2 Bayer block, no
+// demosaicing), and encoded. LibRaw's OpenMP loops are held to one thread.
+int FloorRaw(const char *in, const char *out, bool half) {
+    omp_set_num_threads(1);
+    auto raw = std::make_unique<LibRaw>();
+    libraw_output_params_t &params = raw->imgdata.params;
+    params.use_camera_wb = 1;
+    params.output_color = 1; // sRGB
+    params.output_bps = 8;
+    params.half_size = half ? 1 : 0;
+    if (raw->open_file(in) != LIBRAW_SUCCESS || raw->unpack() != LIBRAW_SUCCESS ||
+        raw->dcraw_process() != LIBRAW_SUCCESS)
+        return 1;
+    int error = 0;
+    libraw_processed_image_t *image = raw->dcraw_make_mem_image(&error);
+    bool ok =
+        image && image->type == LIBRAW_IMAGE_BITMAP && image->colors == 3 && image->bits == 8 &&
+        WriteFloorJpeg(out, image->data, image->width, image->height, image->width * 3, TJPF_RGB);
+    LibRaw::dcraw_clear_mem(image);
     return ok ? 0 : 1;
 }
 
@@ -187,6 +264,11 @@ int main(int argc, char **argv) {
     if (command == "floor-jpeg" && argc >= 4)
         return FloorJpeg(argv[2], argv[3], argc > 4 ? std::atoi(argv[4]) : 0);
     if (command == "floor-png" && argc == 4) return FloorPng(argv[2], argv[3]);
+    if (command == "floor-heic" && argc == 5)
+        return FloorHeic(argv[2], argv[3], std::atoi(argv[4]));
+    if (command == "floor-raw" && argc == 5 &&
+        (std::strcmp(argv[4], "full") == 0 || std::strcmp(argv[4], "half") == 0))
+        return FloorRaw(argv[2], argv[3], std::strcmp(argv[4], "half") == 0);
     std::fprintf(stderr, "usage: see the head of bench/peers_harness.cpp\n");
     return 2;
 }
