@@ -40,6 +40,8 @@ TEST(Formats, SixteenBitRampKeepsItsSteps) {
     ASSERT_TRUE(ramp16.save(QString::fromStdString(in.path + "ramp16.png")));
     ASSERT_TRUE(levels16.save(QString::fromStdString(in.path + "levels16.png")));
     ASSERT_TRUE(ramp16.save(QString::fromStdString(in.path + "ramp16.tiff")));
+    ASSERT_TRUE(ramp16.convertToFormat(QImage::Format_Grayscale16)
+                    .save(QString::fromStdString(in.path + "grey16.png")));
     ASSERT_EQ(QImageReader(QString::fromStdString(in.path + "ramp16.png")).imageFormat(),
               QImage::Format_RGBX64);
     Result run = RunBatchCommand("-p 'Heat camera' -o " + out.path + " " + in.path, data.path);
@@ -48,6 +50,15 @@ TEST(Formats, SixteenBitRampKeepsItsSteps) {
     EXPECT_EQ(ColoursInFirstRow(out.path + "levels16.png"), 256u);
     EXPECT_GT(ColoursInFirstRow(out.path + "ramp16.png"), 1000u);
     EXPECT_GT(ColoursInFirstRow(out.path + "ramp16_tiff.png"), 1000u);
+    EXPECT_GT(ColoursInFirstRow(out.path + "grey16.png"), 1000u);
+    // Scaled into a box, at 16 bits a channel too, grey or colour alike.
+    std::string small = out.path + "small/";
+    run = RunBatchCommand("-p 'Heat camera' -m 2048x2048 -o " + small + " " + in.path +
+                              "ramp16.png " + in.path + "grey16.png",
+                          data.path);
+    EXPECT_EQ(run.exit, 0) << run.output;
+    EXPECT_GT(ColoursInFirstRow(small + "ramp16.png"), 1000u);
+    EXPECT_GT(ColoursInFirstRow(small + "grey16.png"), 1000u);
     EXPECT_TRUE(QImage(QString::fromStdString(out.path + "levels16.png")) ==
                 QImage(QString::fromStdString(out.path + "ramp8.png")));
 }
