@@ -23,8 +23,8 @@
 
 namespace {
 
-const std::string Formats = std::string(TINTWELL_TESTDATA) + "/formats/";
 using Bytes = std::vector<unsigned char>;
+const std::string Formats = std::string(TINTWELL_TESTDATA) + "/formats/";
 
 // What the source layer made of a file: its reader, sizes and every row, or
 // the reason it gave.
@@ -34,9 +34,6 @@ struct Outcome {
     int64_t storedWidth = 0, storedHeight = 0, width = 0, height = 0;
     std::string reason;
     Bytes rgba;
-    const unsigned char *At(int64_t x, int64_t y) const {
-        return &rgba[size_t((y * width + x) * 4)];
-    }
 };
 
 Outcome Open(const std::string &path, int64_t boxWidth, int64_t boxHeight) {
@@ -56,41 +53,19 @@ Outcome Open(const std::string &path, int64_t boxWidth, int64_t boxHeight) {
     return o;
 }
 
-Bytes ReadBytes(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
 void Write(const std::string &path, const Bytes &bytes) {
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-Bytes WithLittleEndian(Bytes bytes, size_t at, uint32_t value, int size = 4) {
+// Little-endian, as colorchart.dng is.
+void Put(Bytes &bytes, size_t at, uint32_t value, int size = 4) {
     for (int i = 0; i < size; i++) bytes[at + size_t(i)] = (unsigned char)(value >> (8 * i));
-    return bytes;
 }
 
-// Where colorchart.dng keeps (as values of its first directory) the sensor's
-// width and height, its orientation, and its active area (top, left, bottom,
-// right).
+// Where colorchart.dng keeps the values of its sensor's width and height, its
+// orientation, and its active area (top, left, bottom, right).
 constexpr size_t DngWidthAt = 30, DngHeightAt = 42, DngOrientationAt = 126, DngActiveAreaAt = 952;
-
-// The centres of the ColorChecker's neutral patches in the full 1734 x 1156
-// picture, white to black: each darker than the one before, in every channel.
-constexpr int64_t NeutralY = 928, NeutralX[] = {702, 815, 925, 1035, 1145, 1252};
-
-void ExpectNeutralsDarkenRightward(const Outcome &o) {
-    const double scale = double(o.width) / 1734;
-    for (size_t i = 1; i < std::size(NeutralX); i++)
-        for (int c = 0; c < 3; c++) {
-            const unsigned char *lighter =
-                o.At(int64_t(NeutralX[i - 1] * scale), int64_t(NeutralY * scale));
-            const unsigned char *darker =
-                o.At(int64_t(NeutralX[i] * scale), int64_t(NeutralY * scale));
-            EXPECT_GT(lighter[c], darker[c]) << o.width << " wide, patch " << i << " channel " << c;
-        }
-}
 
 TEST(SourceRaw, EverySampleAndDamagedCopy) {
     const std::string dng = Formats + "raw/colorchart.dng",
@@ -100,22 +75,22 @@ TEST(SourceRaw, EverySampleAndDamagedCopy) {
     StartImageRuntime();
     TempFolder folder("tintwell-sourceraw");
     ASSERT_FALSE(folder.path.empty());
+    std::ifstream dngIn(dng, std::ios::binary), kdcIn(kdc, std::ios::binary);
+    const Bytes dngBytes(std::istreambuf_iterator<char>(dngIn), {});
+    const Bytes kdcBytes(std::istreambuf_iterator<char>(kdcIn), {});
 
-    const Bytes dngBytes = ReadBytes(dng), kdcBytes = ReadBytes(kdc);
-    Write(folder.path + "turned.dng", WithLittleEndian(dngBytes, DngOrientationAt, 6, 2));
+    Bytes turned = dngBytes, corrupt = kdcBytes, deep = dngBytes;
+    Put(turned, DngOrientationAt, 6, 2);
+    Write(folder.path + "turned.dng", turned);
     Write(folder.path + "cut.dng", Bytes(dngBytes.begin(), dngBytes.begin() + dngBytes.size() / 2));
-    Bytes corrupt = kdcBytes;
     std::fill(corrupt.begin() + 40000, corrupt.begin() + 42000, 0xFF);
     Write(folder.path + "corrupt.kdc", corrupt);
-    // 60000 x 60000 photosites: the whole picture, or only the sensor around
-    // the same 1734 x 1156 picture (7.2 GB unpacked).
-    Bytes deep =
-        WithLittleEndian(WithLittleEndian(dngBytes, DngWidthAt, 60000), DngHeightAt, 60000);
+    // 60000 x 60000 photosites: only around the same 1734 x 1156 picture (7.2 GB
+    // unpacked), or all of them the picture.
+    Put(deep, DngWidthAt, 60000), Put(deep, DngHeightAt, 60000);
     Write(folder.path + "deep.dng", deep);
-    Bytes huge = deep;
-    for (uint32_t i = 0; i < 4; i++)
-        huge = WithLittleEndian(huge, DngActiveAreaAt + 4 * i, i < 2 ? 0 : 60000);
-    Write(folder.path + "huge.dng", huge);
+    for (uint32_t i = 0; i < 4; i++) Put(deep, DngActiveAreaAt + 4 * i, i < 2 ? 0 : 60000);
+    Write(folder.path + "huge.dng", deep);
     ASSERT_TRUE(QImage(40, 30, QImage::Format_RGB32)
                     .save(QString::fromStdString(folder.path + "plain.tif"), "TIFF"));
     Bytes garbage(400, 'x');
@@ -165,19 +140,20 @@ TEST(SourceRaw, EverySampleAndDamagedCopy) {
     }
     SetMemoryLimit(DefaultMemoryLimit(), 1);
 
-    // Developed whole and at half size, the chart is the right way round; the
-    // copy marked "turn clockwise" is the same picture turned, pixel for pixel.
-    ExpectNeutralsDarkenRightward(Open(dng, 256, 256));
-    Outcome upright = Open(dng, 0, 0), turned = Open(folder.path + "turned.dng", 0, 0);
-    ExpectNeutralsDarkenRightward(upright);
+    // The copy marked "turn clockwise" is the same picture turned, pixel for pixel.
+    Outcome upright = Open(dng, 0, 0), turnedUpright = Open(folder.path + "turned.dng", 0, 0);
     EXPECT_EQ(upright.orientation, 1);
-    EXPECT_EQ(turned.orientation, 6);
-    ASSERT_EQ(turned.width, upright.height);
-    ASSERT_EQ(turned.height, upright.width);
+    EXPECT_EQ(turnedUpright.orientation, 6);
+    ASSERT_EQ(turnedUpright.width, upright.height);
+    ASSERT_EQ(turnedUpright.height, upright.width);
     int64_t moved = 0;
     for (int64_t y = 0; y < upright.height; y++)
         for (int64_t x = 0; x < upright.width; x++)
-            moved += std::memcmp(upright.At(x, y), turned.At(upright.height - 1 - y, x), 4) != 0;
+            moved +=
+                std::memcmp(
+                    &upright.rgba[size_t((y * upright.width + x) * 4)],
+                    &turnedUpright.rgba[size_t((x * upright.height + upright.height - 1 - y) * 4)],
+                    4) != 0;
     EXPECT_EQ(moved, 0);
 }
 
