@@ -72,7 +72,11 @@ int64_t DrawInTheBox(PlatformPicture *picture, int64_t maxWidth, int64_t maxHeig
     *luminance = *luminance && PlatformPictureBits(picture) == 16;
     std::string overLimit;
     int64_t turned = *orientation > 1 ? width * height * 4 : 0;
-    int64_t deep = *luminance ? width * height * 8 * 2 : 0; // the scaled copy, then ours
+    // The picture at 16 bits a channel, its scaled copy, then ours.
+    int64_t deep = *luminance ? (PlatformPictureWidth(picture) * PlatformPictureHeight(picture) +
+                                 width * height * 2) *
+                                    8
+                              : 0;
     if (!FitsMemoryShare(PlatformPictureBytes(picture, width, height) + width * height * 4 +
                              turned + deep,
                          &overLimit)) {
