@@ -386,3 +386,32 @@ TEST(Conversion, ChooseOutputFolderStartsAtHomeAndCancelKeepsTheField) {
     ChooseOutputFolder();
     EXPECT_EQ(GetGadgetText(GadgetOutputFolder), u"/tmp/");
 }
+
+// A phone's, a camera's and an editor's pictures dropped together on the log:
+// each read by its content, written as PNG upright (the irot of the AVIF and the
+// orientation 7 of the JPEG XL turn them), the camera's developed whole.
+TEST(Conversion, DroppedHeicAvifJpegXlAndRawConvertUpright) {
+    const std::string formats = std::string(TINTWELL_TESTDATA) + "/formats/";
+    if (!std::filesystem::is_directory(formats)) GTEST_SKIP() << "no " << formats;
+    TempFolder out("tintwell-out");
+    PrepareWindow(out);
+    Drop(GadgetLog, formats + "heic/RGBA_8__128x128.heif\n" + formats +
+                        "avif/abc_color_irot_alpha_irot.avif\n" + formats +
+                        "jxl/sunset_logo.jxl\n" + formats + "raw/RAW_KODAK_DC50.KDC");
+    WaitForRun();
+    std::vector<String> lines = LogLines();
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[2], u"[Done]  RGBA_8__128x128.heif");
+    EXPECT_EQ(lines[3], u"[Done]  abc_color_irot_alpha_irot.avif");
+    EXPECT_EQ(lines[4], u"[Done]  sunset_logo.jxl");
+    EXPECT_EQ(lines[5], u"[Done]  RAW_KODAK_DC50.KDC");
+    struct {
+        const char *name;
+        QSize size;
+    } outputs[] = {{"RGBA_8__128x128_heif.png", {128, 128}},
+                   {"abc_color_irot_alpha_irot_avif.png", {256, 512}},
+                   {"sunset_logo_jxl.png", {924, 1386}},
+                   {"RAW_KODAK_DC50_KDC.png", {768, 512}}};
+    for (const auto &o : outputs)
+        EXPECT_EQ(QImage(QString::fromStdString(out.path + o.name)).size(), o.size) << o.name;
+}

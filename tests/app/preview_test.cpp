@@ -13,6 +13,7 @@
 
 #include <QImage>
 #include <QScrollArea>
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -134,6 +135,17 @@ TEST(Preview, OrientationSixIsShownUprightWithItsOwnScrollSize) {
     EXPECT_EQ(GetGadgetAttribute(GadgetPreviewScroll, ScrollAttributeInnerHeight), 400);
     EXPECT_EQ(PreviewPixel(280, 200) & 0xFF, 0xFFu); // the band, toned white by "Gray"
     EXPECT_EQ(PreviewPixel(20, 200) & 0xFF, 0u);
+}
+
+// An AVIF stored 512 x 256 with an irot of 90 degrees is shown upright.
+TEST(Preview, AvifIsShownUpright) {
+    const std::string avif =
+        std::string(TINTWELL_TESTDATA) + "/formats/avif/abc_color_irot_alpha_irot.avif";
+    if (!std::filesystem::exists(avif)) GTEST_SKIP() << "no " << avif;
+    OpenFreshPreview();
+    DropOnPreview(avif);
+    EXPECT_EQ(ImagePixelWidth(PreviewImage), 256);
+    EXPECT_EQ(ImagePixelHeight(PreviewImage), 512);
 }
 
 TEST(Preview, RetonesOnAClickOnlyAndKeepsItsPictureOnFailures) {

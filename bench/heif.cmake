@@ -1,0 +1,1 @@
+tintwell_bench(bench_heif heif_bench.cpp tone)
