@@ -93,8 +93,8 @@ std::string FailureReason(JxlDecoderStatus status, const std::string &printed, b
 }
 
 // The picture's size and orientation as stored, read from its head alone.
-int ReadStoredHeader(PictureSource &s, const JxlFile &file, const DecoderMessages &messages,
-                     JxlBasicInfo *info) {
+int ReadStoredHeader(PictureSource &s, const JxlFile &file, JxlBasicInfo *info) {
+    DecoderMessages messages;
     Decoder decoder = StartDecoder(file, JXL_DEC_BASIC_INFO, true);
     if (!decoder) {
         s.Reason = NoMemory;
@@ -121,8 +121,9 @@ int64_t DecodeBytes(const JxlBasicInfo &info, int64_t fileLength, int sampleByte
 
 // The first displayed frame, upright, as 4 channels of `format`; its size in
 // *width, *height. Null with the reason set when it cannot be decoded.
-Pixels DecodeFirstFrame(PictureSource &s, const JxlFile &file, const DecoderMessages &messages,
-                        const JxlPixelFormat &format, int64_t *width, int64_t *height) {
+Pixels DecodeFirstFrame(PictureSource &s, const JxlFile &file, const JxlPixelFormat &format,
+                        int64_t *width, int64_t *height) {
+    DecoderMessages messages;
     Decoder decoder = StartDecoder(file, JXL_DEC_BASIC_INFO | JXL_DEC_FULL_IMAGE, false);
     JxlDecoder *d = decoder.get();
     if (!d) {
@@ -182,9 +183,8 @@ int OpenJxlSource(PictureSource &s) {
         return -1;
     }
 
-    DecoderMessages messages;
     JxlBasicInfo stored{};
-    if (int header = ReadStoredHeader(s, file, messages, &stored); header <= 0) return header;
+    if (int header = ReadStoredHeader(s, file, &stored); header <= 0) return header;
     // Asked before any decoder sets aside memory for the pixels.
     const int sampleBytes = stored.bits_per_sample <= 8 ? 1 : 2;
     if (!DecodeFits(s, stored.xsize, stored.ysize, DecodeBytes(stored, s.FileLength, sampleBytes)))
@@ -193,7 +193,7 @@ int OpenJxlSource(PictureSource &s) {
     const JxlPixelFormat format{4, sampleBytes == 1 ? JXL_TYPE_UINT8 : JXL_TYPE_UINT16,
                                 JXL_NATIVE_ENDIAN, 0};
     int64_t width = 0, height = 0;
-    Pixels pixels = DecodeFirstFrame(s, file, messages, format, &width, &height);
+    Pixels pixels = DecodeFirstFrame(s, file, format, &width, &height);
     if (!pixels) return -1;
     file.bytes.reset(); // gone before the picture is drawn into the box
     PlatformPicture *picture = AdoptDecodedPicture(pixels.release(), width, height,
