@@ -6,6 +6,7 @@
 // repeats the rotation already applied and is not looked at.
 #include "runtime/base/memory_budget.h"
 #include "runtime/image/platform_reader.h"
+#include "tone/decoder_messages.h"
 #include "tone/source_readers.h"
 
 #include <algorithm>
@@ -181,10 +182,15 @@ int Decode(PictureSource &s, const char *format, Decoded *out) {
         return -1;
 
     // An opaque picture gets its alpha from libheif, at the top of its range.
-    error = heif_decode_image(d.handle, &d.image, heif_colorspace_RGB,
-                              out->bits == 16 ? heif_chroma_interleaved_RRGGBBAA_LE
-                                              : heif_chroma_interleaved_RGBA,
-                              nullptr);
+    // The AV1 decoder behind it prints what it finds wrong in damaged data;
+    // libheif's own error says it for the file.
+    {
+        DecoderMessages quiet;
+        error = heif_decode_image(d.handle, &d.image, heif_colorspace_RGB,
+                                  out->bits == 16 ? heif_chroma_interleaved_RRGGBBAA_LE
+                                                  : heif_chroma_interleaved_RGBA,
+                                  nullptr);
+    }
     if (error.code != heif_error_Ok) return Refuse(s, d, format, error);
     out->width = heif_image_get_width(d.image, heif_channel_interleaved);
     out->height = heif_image_get_height(d.image, heif_channel_interleaved);

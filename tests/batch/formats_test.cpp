@@ -1,5 +1,6 @@
 // Photographs of every kind through tintwell-batch, as a user converts them.
 #include "tests/batch/batch_harness.h"
+#include "tests/support/byte_compare.h"
 #include "tests/support/temp_folder.h"
 
 #include <QImageReader>
@@ -71,18 +72,31 @@ const Sample Samples[] = {
 
 // The formats folder through the command, as a user with a folder of every kind
 // of photograph runs it: each file's line, every output a PNG upright at its
-// size, standard error silent, and a PNG with alpha keeping it exactly.
+// size, standard error silent (also when an AV1 stream is damaged, which its
+// decoder would print about), and alpha kept exactly.
 TEST(Formats, EverySampleConvertsOrSaysWhy) {
     const std::string formats = std::string(TINTWELL_TESTDATA) + "/formats/";
     if (!std::filesystem::is_directory(formats)) GTEST_SKIP() << "no " << formats;
-    TempFolder out("tintwell-formats-out"), data("tintwell-formats-data");
-    std::string inputs;
+    TempFolder in("tintwell-formats-in"), out("tintwell-formats-out"),
+        data("tintwell-formats-data");
+    std::vector<unsigned char> avif = ReadFileBytes(formats + "avif/kodim03_yuv420_8bpc.avif");
+    const unsigned char mdat[] = {'m', 'd', 'a', 't'};
+    auto stream = std::search(avif.begin(), avif.end(), mdat, mdat + 4);
+    ASSERT_LT(stream + 8, avif.end());
+    stream[7] = 0xFF; // in the sequence header
+    WriteFile(in.path + "damaged.avif", avif);
+    std::string inputs = " " + in.path + "damaged.avif";
     for (const Sample &s : Samples) inputs += " '" + formats + s.file + "'";
     Result run = RunBatchCommand("-j 2 -m 512x512 -o " + out.path + inputs, data.path);
-    EXPECT_EQ(run.exit, 1) << run.output; // the one sample that fails
+    EXPECT_EQ(run.exit, 1) << run.output; // the samples that fail
     // Nothing but the files' lines and the summary: no decoder speaks.
     std::vector<std::string> lines = Lines(run.output);
-    EXPECT_EQ(lines.size(), std::size(Samples) + 1) << run.output;
+    EXPECT_EQ(lines.size(), std::size(Samples) + 2) << run.output;
+    EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                         "[Error]  damaged.avif  cannot decode AVIF: Decoder plugin generated an "
+                         "error: Unspecified"),
+              1)
+        << run.output;
     for (const Sample &s : Samples) {
         SCOPED_TRACE(s.file);
         std::string line = std::filesystem::path(s.file).filename().string();
