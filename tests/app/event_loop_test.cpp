@@ -36,6 +36,8 @@ constexpr int64_t ProbeTimer = 77;
 // A worker in its last moments: it has already cleared WorkerThread, as the real
 // one does just before its final post, and posts that event a little later.
 void WorkerAfterItsLastFile(int64_t) {
+    // Cleared only once the test has noted it, or the test waits for good.
+    while (WorkerThread.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     WorkerThread.exchange(0);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     PostAppEvent(EventJobStatus, -4, 0, EventJobStatus, 0);
