@@ -78,9 +78,11 @@ std::string Duration(int64_t seconds) {
     return text;
 }
 
-void DrawProgress(SharedRun &shared, const BatchRun &run, std::FILE *err) {
+void DrawProgress(SharedRun &shared, const BatchRun &run, std::FILE *err, bool linesCame) {
     int64_t now = MillisecondClock();
-    if (now - shared.lastProgress < ProgressPeriodMs) return;
+    // After new lines the count is drawn at once; the clock starts near zero,
+    // so an early time cannot stand for "long ago".
+    if (!linesCame && now - shared.lastProgress < ProgressPeriodMs) return;
     shared.lastProgress = now;
     // Files whose lines are out, so the count never runs ahead of the lines.
     int64_t finished = shared.nextToPrint;
@@ -125,8 +127,7 @@ void Finish(SharedRun &shared, const BatchRun &run, int64_t index, int status,
     }
     if (printed) WriteText(out, lines);
     if (run.Progress) {
-        if (printed) shared.lastProgress = 0;
-        DrawProgress(shared, run, err);
+        DrawProgress(shared, run, err, printed);
     }
 }
 
