@@ -4,9 +4,9 @@
 // R, G, B, A of 8 bits a channel, or of 16 for pictures of more than 8 bits.
 // Colour profiles are not applied. The Exif orientation some files also carry
 // repeats the rotation already applied and is not looked at.
+#include "runtime/base/decoder_messages.h"
 #include "runtime/base/memory_budget.h"
 #include "runtime/image/platform_reader.h"
-#include "tone/decoder_messages.h"
 #include "tone/source_readers.h"
 
 #include <algorithm>

@@ -4,9 +4,9 @@
 // to the platform reader's box. Bare codestreams and the ISOBMFF container are
 // both recognised by their first bytes. What libjxl prints about a damaged
 // file becomes the reason instead.
+#include "runtime/base/decoder_messages.h"
 #include "runtime/base/memory_budget.h"
 #include "runtime/image/platform_reader.h"
-#include "tone/decoder_messages.h"
 #include "tone/source_readers.h"
 
 #include <cstdlib>

@@ -1,5 +1,6 @@
 #include "runtime/image/platform_reader.h"
 
+#include "runtime/base/decoder_messages.h"
 #include "runtime/base/failure_reason.h"
 #include "runtime/base/paths.h"
 #include "runtime/image/cut_short.h"
@@ -61,6 +62,7 @@ std::shared_mutex &ReadingLock() {
 
 // Decodes the open picture once; its size is then the decoded one.
 bool ReadThroughReader(PlatformPicture *picture, QImage *into) {
+    DecoderMessages quiet; // what the plug-ins' libraries print about the file
     if (picture->sizeStated) {
         std::shared_lock<std::shared_mutex> hold(ReadingLock());
         return picture->reader->read(into);
@@ -145,6 +147,7 @@ PlatformPicture *OpenPlatformPicture(const String &path) {
 }
 
 PlatformPicture *OpenPlatformPictureAt(int descriptor) {
+    DecoderMessages quiet; // what the plug-ins' libraries print about the file
     StartPlatformReader(); // a caller that did not start the runtime still reads
     if (lseek(descriptor, 0, SEEK_SET) != 0) return nullptr;
     if (!PngChunksFitTheFile(descriptor)) {
@@ -201,6 +204,7 @@ int64_t PlatformPictureHeight(const PlatformPicture *picture) {
 }
 
 int PlatformPictureOrientation(PlatformPicture *picture) {
+    DecoderMessages quiet; // what the plug-ins' libraries print about the file
     // Qt's names for the EXIF orientations 1..8, in that order.
     using T = QImageIOHandler::Transformation;
     static const QImageIOHandler::Transformations orientations[8] = {
@@ -220,6 +224,7 @@ int PlatformPictureOrientation(PlatformPicture *picture) {
 }
 
 int64_t PlatformPictureBytes(PlatformPicture *picture, int64_t width, int64_t height) {
+    DecoderMessages quiet; // what the plug-ins' libraries print about the file
     const int64_t W = picture->size.width(), H = picture->size.height();
     QImage::Format format =
         picture->decoded ? picture->image.format() : picture->reader->imageFormat();
@@ -235,6 +240,7 @@ int64_t PlatformPictureBytes(PlatformPicture *picture, int64_t width, int64_t he
 
 int ReadPlatformPictureInto(PlatformPicture *picture, unsigned char *pixels, int64_t width,
                             int64_t height, int64_t pitch) {
+    DecoderMessages quiet; // what the plug-ins' libraries print about the file
     if (width != picture->size.width() || height != picture->size.height()) return 0;
     QImage::Format format =
         picture->decoded ? picture->image.format() : picture->reader->imageFormat();
@@ -300,6 +306,7 @@ int DrawPlatformPicture(PlatformPicture *picture, unsigned char *pixels, int64_t
 }
 
 int PlatformPictureBits(PlatformPicture *picture) {
+    DecoderMessages quiet; // what the plug-ins' libraries print about the file
     QImage::Format format =
         picture->decoded ? picture->image.format() : picture->reader->imageFormat();
     if (format == QImage::Format_Invalid) return 8;

@@ -72,8 +72,8 @@ const Sample Samples[] = {
 
 // The formats folder through the command, as a user with a folder of every kind
 // of photograph runs it: each file's line, every output a PNG upright at its
-// size, standard error silent (also when an AV1 stream is damaged, which its
-// decoder would print about), and alpha kept exactly.
+// size, standard error silent (also for a damaged AV1 stream and a damaged TIFF,
+// which their decoders would print about), and alpha kept exactly.
 TEST(Formats, EverySampleConvertsOrSaysWhy) {
     const std::string formats = std::string(TINTWELL_TESTDATA) + "/formats/";
     if (!std::filesystem::is_directory(formats)) GTEST_SKIP() << "no " << formats;
@@ -85,13 +85,22 @@ TEST(Formats, EverySampleConvertsOrSaysWhy) {
     ASSERT_LT(stream + 8, avif.end());
     stream[7] = 0xFF; // in the sequence header
     WriteFile(in.path + "damaged.avif", avif);
-    std::string inputs = " " + in.path + "damaged.avif";
+    // A TIFF whose first directory lies past its end, which libtiff warns about.
+    std::vector<unsigned char> tiff = ReadFileBytes(formats + "icc/tifftag-photoshop.tiff");
+    ASSERT_EQ(tiff[0], 'I');
+    tiff[4] = tiff[5] = 0xFF, tiff[6] = tiff[7] = 0;
+    WriteFile(in.path + "damaged.tiff", tiff);
+    std::string inputs = " " + in.path + "damaged.avif " + in.path + "damaged.tiff";
     for (const Sample &s : Samples) inputs += " '" + formats + s.file + "'";
     Result run = RunBatchCommand("-j 2 -m 512x512 -o " + out.path + inputs, data.path);
     EXPECT_EQ(run.exit, 1) << run.output; // the samples that fail
     // Nothing but the files' lines and the summary: no decoder speaks.
     std::vector<std::string> lines = Lines(run.output);
-    EXPECT_EQ(lines.size(), std::size(Samples) + 2) << run.output;
+    EXPECT_EQ(lines.size(), std::size(Samples) + 3) << run.output;
+    EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                         "[Error]  damaged.tiff  not a picture this program reads"),
+              1)
+        << run.output;
     EXPECT_EQ(std::count(lines.begin(), lines.end(),
                          "[Error]  damaged.avif  cannot decode AVIF: Decoder plugin generated an "
                          "error: Unspecified"),

@@ -1,12 +1,14 @@
 // What a decoder library prints on standard error while the calling thread is
 // inside it, kept for that thread instead of printed. For libraries that print
 // with no switch to stop them: Debian's libjxl 0.7 prints every failure it meets
-// ("./lib/jxl/dec_frame.cc:644: JXL_FAILURE: Error in DC group"), and a damaged
-// file among many must not put lines nobody can place into the output.
+// ("./lib/jxl/dec_frame.cc:644: JXL_FAILURE: Error in DC group"), the AV1
+// decoder behind libheif what it finds wrong in a stream, libtiff behind the
+// platform's TIFF plug-in its warnings; a damaged file among many must not put
+// lines nobody can place into the output.
 //
-// The catching sits in front of the C library's fortified vfprintf, the one
-// call those libraries print with; text other threads print, and text printed
-// on this thread outside a catch, goes through unchanged.
+// The catching sits in front of the C library's fortified vfprintf and fprintf,
+// the calls those libraries print with; text other threads print, and text
+// printed on this thread outside a catch, goes through unchanged.
 #pragma once
 
 #include <string>
