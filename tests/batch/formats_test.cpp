@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
+#include <string_view>
 
 namespace {
 
@@ -181,4 +182,118 @@ TEST(Formats, SixteenBitRampKeepsItsSteps) {
     EXPECT_GT(ColoursInFirstRow(small + "grey16.png"), 1000u);
     EXPECT_TRUE(QImage(QString::fromStdString(out.path + "levels16.png")) ==
                 QImage(QString::fromStdString(out.path + "ramp8.png")));
+}
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+// `bytes` with `patch` written `offset` bytes after the first `tag` (a box type).
+Bytes Patched(Bytes bytes, const char *tag, size_t offset, std::string_view patch) {
+    auto at = std::search(bytes.begin(), bytes.end(), tag, tag + 4);
+    if (at != bytes.end()) std::copy(patch.begin(), patch.end(), at + ptrdiff_t(offset));
+    return bytes;
+}
+
+Bytes Cut(const Bytes &bytes, size_t length) {
+    return Bytes(bytes.begin(), bytes.begin() + ptrdiff_t(length));
+}
+
+// A JPEG XL codestream head declaring width x height (sizes not in eighths, no
+// aspect ratio), every other field as by default.
+Bytes JxlDeclaring(uint32_t width, uint32_t height) {
+    Bytes bytes = {0xFF, 0x0A};
+    bytes.resize(64);
+    size_t at = 16;
+    auto write = [&](uint32_t value, int count) {
+        for (int i = 0; i < count; i++, at++) bytes[at / 8] |= ((value >> i) & 1) << (at % 8);
+    };
+    write(0, 1), write(3, 2), write(height - 1, 30);
+    write(0, 3), write(3, 2), write(width - 1, 30);
+    write(1, 1);
+    return bytes;
+}
+
+// colorchart.dng (little-endian) with `value` at `at`: its sensor's width (30)
+// and height (42), orientation (126, two bytes), active area (952, four values).
+Bytes DngWith(Bytes bytes, std::vector<std::pair<size_t, uint32_t>> values) {
+    for (auto [at, value] : values)
+        for (int i = 0; i < (at == 126 ? 2 : 4); i++)
+            bytes[at + size_t(i)] = (unsigned char)(value >> (8 * i));
+    return bytes;
+}
+
+} // namespace
+
+// Cut, damaged and lying copies of each new format through the command, with
+// 1 GB of memory: each refused with its reason, nothing printed beside the
+// lines. A camera file whose orientation says 6 comes out turned clockwise; one
+// in a box that half its sensor does not fill is developed whole.
+TEST(Formats, DamagedCopiesSayWhy) {
+    const std::string formats = std::string(TINTWELL_TESTDATA) + "/formats/";
+    if (!std::filesystem::is_directory(formats)) GTEST_SKIP() << "no " << formats;
+    using namespace std::string_view_literals;
+    const Bytes heic = ReadFileBytes(formats + "heic/RGBA_8__128x128.heif"),
+                avif = ReadFileBytes(formats + "avif/kodim03_yuv420_8bpc.avif"),
+                jxl = ReadFileBytes(formats + "jxl/bicycles.jxl"),
+                dng = ReadFileBytes(formats + "raw/colorchart.dng"),
+                kdc = ReadFileBytes(formats + "raw/RAW_KODAK_DC50.KDC");
+    ASSERT_EQ(jxl.size(), 73501u);
+    Bytes badJxl = jxl, badKdc = kdc;
+    for (size_t i = 36750; i < 36758; i++) badJxl[i] ^= 0x5A;
+    std::fill(badKdc.begin() + 40000, badKdc.begin() + 42000, 0xFF);
+    const std::string tooLarge = "100000 x 100000 pixels, over the largest side of 32767";
+    struct {
+        const char *name;
+        Bytes bytes;
+        std::string reason; // "" when it converts
+    } copies[] = {
+        {"half.heic", Cut(heic, 8007), "cut short"},
+        {"half.avif", Cut(avif, 12715), "cut short"},
+        {"nometa.avif", Patched(avif, "meta", 0, "free"),
+         "cannot decode AVIF: Invalid input: No 'meta' box"},
+        {"huge.heic", Patched(heic, "ispe", 8, "\0\x01\x86\xA0\0\x01\x86\xA0"sv), tooLarge},
+        {"empty.heic", {}, "not a picture this program reads"},
+        {"cut.jxl", Cut(jxl, 36750), "cut short"},
+        {"bad.jxl", badJxl, "cannot decode JPEG XL: ANS decode final state failed"},
+        {"huge.jxl", JxlDeclaring(100000, 100000), tooLarge},
+        {"large.jxl", JxlDeclaring(30000, 20000), "needs about 9.6 GB, over the limit"},
+        {"cut.dng", Cut(dng, dng.size() / 2), "cut short"},
+        {"bad.kdc", badKdc, "cannot decode RAW: input/output error"},
+        {"huge.dng",
+         DngWith(dng, {{30, 60000}, {42, 60000}, {952, 0}, {956, 0}, {960, 60000}, {964, 60000}}),
+         "60000 x 60000 pixels, over the largest side of 32767"},
+        // 60000 x 60000 photosites around the 1734 x 1156 picture: 7.2 GB unpacked.
+        {"deep.dng", DngWith(dng, {{30, 60000}, {42, 60000}}),
+         "needs about 7.2 GB, over the limit"},
+        {"plain.dng", dng, ""},
+        {"turned.dng", DngWith(dng, {{126, 6}}), ""},
+    };
+    TempFolder in("tintwell-formats-in"), out("tintwell-formats-out"),
+        data("tintwell-formats-data");
+    std::string inputs;
+    for (const auto &c : copies) {
+        WriteFile(in.path + c.name, c.bytes);
+        inputs += " " + in.path + c.name;
+    }
+    Result run =
+        RunBatchCommand("-j 1 --memory-limit 1G -m 0x0 -o " + out.path + inputs, data.path);
+    EXPECT_EQ(run.exit, 1);
+    std::vector<std::string> lines = Lines(run.output);
+    EXPECT_EQ(lines.size(), std::size(copies) + 1) << run.output;
+    for (const auto &c : copies) {
+        std::string line = c.reason.empty() ? std::string("[Done]  ") + c.name
+                                            : std::string("[Error]  ") + c.name + "  " + c.reason;
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), line), 1) << line << "\n" << run.output;
+    }
+    EXPECT_EQ(FileCount(out.path), 2);
+    QImage plain(QString::fromStdString(out.path + "plain_dng.png")),
+        turned(QString::fromStdString(out.path + "turned_dng.png"));
+    EXPECT_EQ(plain.size(), QSize(1734, 1156));
+    EXPECT_TRUE(turned.convertToFormat(QImage::Format_RGB32) ==
+                plain.transformed(QTransform().rotate(90)).convertToFormat(QImage::Format_RGB32));
+    // Half the sensor (867 x 578) would not fill this box: the whole one is developed.
+    run = RunBatchCommand("-m 900x600 -o " + out.path + "box " + in.path + "plain.dng", data.path);
+    EXPECT_EQ(QImage(QString::fromStdString(out.path + "box/plain_dng.png")).size(),
+              QSize(900, 600));
 }
