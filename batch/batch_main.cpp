@@ -140,6 +140,7 @@ int main(int argc, char **argv) {
         run.Conversion.MaxWidth = run.Conversion.MaxHeight = DefaultBox;
     }
     run.Conversion.OutputFormat = options.Format;
+    run.Conversion.ColourProfiles = options.ColourProfiles;
     if (options.Quality) {
         run.Conversion.JpegQuality = options.Quality;
     } else {

@@ -18,12 +18,13 @@ struct OptionName {
 };
 
 const OptionName Options[] = {
-    {"out", 'o', true},         {"preset", 'p', true},     {"stops", 0, true},
-    {"shift", 's', true},       {"max", 'm', true},        {"quality", 'q', true},
-    {"recursive", 'r', false},  {"jobs", 'j', true},       {"files-from", 0, true},
-    {"list-presets", 0, false}, {"export-lut", 0, true},   {"dry-run", 'n', false},
-    {"quiet", 0, false},        {"verbose", 0, false},     {"help", 'h', false},
-    {"version", 0, false},      {"memory-limit", 0, true}, {"format", 0, true},
+    {"out", 'o', true},           {"preset", 'p', true},     {"stops", 0, true},
+    {"shift", 's', true},         {"max", 'm', true},        {"quality", 'q', true},
+    {"recursive", 'r', false},    {"jobs", 'j', true},       {"files-from", 0, true},
+    {"list-presets", 0, false},   {"export-lut", 0, true},   {"dry-run", 'n', false},
+    {"quiet", 0, false},          {"verbose", 0, false},     {"help", 'h', false},
+    {"version", 0, false},        {"memory-limit", 0, true}, {"format", 0, true},
+    {"colour-profiles", 0, true},
 };
 
 const OptionName *FindLong(const std::string &name) {
@@ -133,6 +134,10 @@ bool Apply(const OptionName &option, const std::string &value, BatchOptions *o,
             o->Format = OutputPng;
         else
             return Fail(error, "--format must be auto, jpeg or png, not \"" + value + "\"");
+    } else if (name == "--colour-profiles") {
+        if (value != "on" && value != "off")
+            return Fail(error, "--colour-profiles must be on or off, not \"" + value + "\"");
+        o->ColourProfiles = value == "on";
     } else if (name == "--recursive") {
         o->Recursive = true;
     } else if (name == "--jobs") {
@@ -248,6 +253,8 @@ constexpr const char *UsageTail =
     " (default: the window's, else high)\n"
     "      --format auto|jpeg|png   every output as JPEG or as PNG (a JPEG turned\n"
     "                         upright); auto, the default: JPEG as JPEG, the rest as PNG\n"
+    "      --colour-profiles on|off   read each picture's colour profile (default on);\n"
+    "                         off reads every picture as sRGB, as earlier versions did\n"
     "  -r, --recursive        descend into sub-folders; outputs mirror them under --out\n"
     "  -j, --jobs N           files converted at once (default: number of cores)\n"
     "      --files-from FILE  read paths, one a line (\"-\" = standard input)\n"

@@ -24,6 +24,7 @@ struct BatchOptions {
     int32_t MaxWidth = 0, MaxHeight = 0;
     int Quality = 0; // -q, --quality (jpeg_quality.h); 0: the settings file's, else High
     int32_t Format = OutputAsRead; // --format (conversion_types.h)
+    bool ColourProfiles = true;    // --colour-profiles on|off
     bool Recursive = false;        // -r, --recursive
     int Jobs = 0;                  // -j, --jobs; 0: one per core
     std::string FilesFrom;         // --files-from; "-" is standard input

@@ -1,1 +1,1 @@
-tintwell_bench(bench_tone tone_bench.cpp tone)
+tintwell_bench(bench_tone tone_bench.cpp tone PkgConfig::LCMS2)

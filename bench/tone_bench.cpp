@@ -1,11 +1,15 @@
 // Throughput of the toning kernels on a 6000 x 4000 RGBA picture, against memcpy of
-// the same buffer in the same run, and the cost of building a colour table.
+// the same buffer in the same run, and the cost of building a colour table. The
+// fused pass runs with sRGB's tables and with a matrix profile's (Adobe RGB),
+// side by side; a profile made of colour tables takes its luminance from lcms2.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "tests/support/table_profile.h"
+#include "tone/colour_profile.h"
 #include "tone/colour_table.h"
 #include "tone/kernels.h"
 #include "tone/luma_tables.h"
@@ -77,6 +81,37 @@ void BM_LuminanceAndTone(benchmark::State &state) {
     ReportPixels(state);
 }
 
+void BM_LuminanceAndToneAdobeRgb(benchmark::State &state) {
+    Setup();
+    const ColourPrimaries adobe = {{{0.64, 0.33}, {0.21, 0.71}, {0.15, 0.06}, {0.3127, 0.3290}}};
+    const ColourProfileRef profile = ProfileFromPrimaries(adobe, TransferGamma, 2.2);
+    const ByteLumaLookup lookup = ProfileLookup(profile.get());
+    std::vector<uint8_t> pixels = Source();
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::memcpy(pixels.data(), Source().data(), pixels.size());
+        state.ResumeTiming();
+        LuminanceAndToneWith(lookup, pixels.data(), Pitch, Height, LayoutRgba, 12);
+        benchmark::ClobberMemory();
+    }
+    ReportPixels(state);
+}
+
+// The luminance alone, through lcms2 in floating point, a tenth of the picture.
+void BM_ProfileLuminanceTables(benchmark::State &state) {
+    Setup();
+    const std::vector<unsigned char> icc = TableProfile();
+    const ColourProfileRef profile = ProfileFromIcc(icc.data(), icc.size());
+    const int64_t count = Width * Height / 10;
+    std::vector<uint16_t> luminance(static_cast<size_t>(count));
+    for (auto _ : state) {
+        ProfileLuminance(*profile, Source().data(), luminance.data(), count);
+        benchmark::ClobberMemory();
+    }
+    state.counters["Mpix/s"] = benchmark::Counter(Megapixels / 10 * double(state.iterations()),
+                                                  benchmark::Counter::kIsRate);
+}
+
 void BM_ComputeLuminance(benchmark::State &state) {
     Setup();
     const std::vector<uint8_t> &pixels = Source();
@@ -114,6 +149,8 @@ void BM_BuildColourTable(benchmark::State &state) {
 
 BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_LuminanceAndTone)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_LuminanceAndToneAdobeRgb)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ProfileLuminanceTables)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ComputeLuminance)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ApplyTone)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_BuildColourTable)->Unit(benchmark::kMicrosecond);

@@ -159,10 +159,14 @@ int ConvertBands(PictureSource &source, const String &path, const String &output
             failed = true;
             break;
         }
+        const ColourProfile *colours = source.Colours.get();
         if (source.RowsHoldLuminance)
             ToneLuminanceRows(band, pitch, count, shift);
+        else if (colours && !colours->Matrix && !colours->Cmyk)
+            failed = !ToneRowsThroughLight(*colours, band, pitch, count, shift);
         else
-            ToneRows(band, pitch, count, LayoutRgba, shift);
+            ToneRows(band, pitch, count, LayoutRgba, shift, ProfileLookup(colours));
+        if (failed) break;
         thumbnail.Take(band, pitch, done, count);
         BandDone(out, done, count);
         done += count;

@@ -19,6 +19,9 @@ struct ConversionSettings {
     int32_t MaxHeight = 0;
     int32_t JpegQuality = JpegQualityHigh; // see jpeg_quality.h
     int32_t OutputFormat = OutputAsRead;
+    // Whether the colours a file describes are read (false: every picture is
+    // taken as sRGB, as before profiles were read).
+    bool ColourProfiles = true;
 };
 
 // Whether a picture its reader read (as JPEG or not) is written as JPEG.

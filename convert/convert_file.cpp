@@ -15,6 +15,7 @@ int ConvertOneFile(const String &path, const String &outputFolder,
     // same open file to the next one.
     PictureSource source;
     source.LuminanceWanted = true;
+    source.ColourProfiles = settings.ColourProfiles;
     int status = SourceFailed;
     if (OpenPictureSource(source, path, settings.MaxWidth, settings.MaxHeight)) {
         while ((status = ConvertBands(source, path, outputFolder, settings, shift, ordinal, data,

@@ -5,6 +5,8 @@
 // own image; the colour table is read without a lock.
 #pragma once
 
+#include "tone/colour_profile.h"
+
 #include <cstdint>
 
 // 1 when the image was toned, 0 when it does not exist or cannot be drawn on (the
@@ -14,8 +16,14 @@ int ToneImage(int64_t image, int shift);
 // Tones `rows` rows of `pitch` bytes in place (pixel layout flags `layout`, as
 // TargetLayout gives them), the shift clamped as above. ToneImage tones its
 // rows with this, and so does the streamed JPEG conversion band by band, so
-// both give the same bytes.
-void ToneRows(unsigned char *pixels, int64_t pitch, int64_t rows, int64_t layout, int shift);
+// both give the same bytes. `lookup` holds the tables of the picture's colours
+// (ProfileLookup); sRGB's when left out.
+void ToneRows(unsigned char *pixels, int64_t pitch, int64_t rows, int64_t layout, int shift,
+              const ByteLumaLookup &lookup = SrgbLumaLookup());
+// R, G, B, A rows of a profile made of colour tables, each pixel's luminance
+// through lcms2 (ProfileLuminance); false when lcms2 cannot make the transform.
+bool ToneRowsThroughLight(const ColourProfile &profile, unsigned char *pixels, int64_t pitch,
+                          int64_t rows, int shift);
 // The same for R, G, B, A rows whose first two bytes hold the luminance (see
 // ToneStoredLuminance): a picture of more than 8 bits a channel.
 void ToneLuminanceRows(unsigned char *pixels, int64_t pitch, int64_t rows, int shift);

@@ -47,8 +47,11 @@ bool StartJpegDecoder(JpegDecoder &d, const unsigned char *data, int64_t length,
     jpeg_create_decompress(&d.info);
     d.created = true;
     jpeg_mem_src(&d.info, data, (unsigned long)length);
+    jpeg_save_markers(&d.info, JPEG_APP0 + 2, 0xFFFF); // the ICC profile's pieces
     jpeg_read_header(&d.info, TRUE);
-    d.info.out_color_space = JCS_EXT_RGBA;
+    // CMYK (YCCK too) comes out as C, M, Y, K for the caller to turn into RGB.
+    const bool cmyk = d.info.jpeg_color_space == JCS_CMYK || d.info.jpeg_color_space == JCS_YCCK;
+    d.info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGBA;
     d.info.dct_method = JDCT_ISLOW;
     d.info.scale_num = JDIMENSION(scale);
     d.info.scale_denom = 8;

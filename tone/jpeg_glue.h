@@ -26,7 +26,8 @@ jpeg_error_mgr *QuietJpegErrors(JpegErrors &errors);
 // data ended, or a marker came in the middle of the picture's data.
 bool JpegWarningLosesRows(int code);
 
-// A decoder of JPEG data held in memory: R, G, B, A rows, the accurate DCT,
+// A decoder of JPEG data held in memory: R, G, B, A rows (C, M, Y, K rows for
+// a CMYK or YCCK picture, out_color_space JCS_CMYK), the accurate DCT,
 // fancy upsampling, scale `scale`/8, as TurboJPEG decodes for the loader, so the
 // rows are the bytes tjDecompress2 gives.
 struct JpegDecoder {

@@ -15,10 +15,19 @@ using BytesRgb = Layout<3, 0, 1, 2>;
 using BytesBgrx = Layout<4, 2, 1, 0>;
 using BytesBgr = Layout<3, 2, 1, 0>;
 
-template <typename L> inline uint16_t PixelLuminance(const uint8_t *p) {
-    const unsigned sum = unsigned(LumaWeightTables[0][p[L::r]]) + LumaWeightTables[1][p[L::g]] +
-                         LumaWeightTables[2][p[L::b]] + 2;
-    return LumaEncodeTable[sum >> 2];
+// The lookup as the loops use it: the rounding half of the shift added once.
+struct Lookup {
+    const uint16_t (*w)[256];
+    const uint16_t *encode;
+    unsigned half;
+    int shift;
+    explicit Lookup(const ByteLumaLookup &l)
+        : w(l.Weights), encode(l.Encode), half((1u << l.Shift) >> 1), shift(l.Shift) {}
+};
+
+template <typename L> inline uint16_t PixelLuminance(const Lookup &k, const uint8_t *p) {
+    const unsigned sum = unsigned(k.w[0][p[L::r]]) + k.w[1][p[L::g]] + k.w[2][p[L::b]] + k.half;
+    return k.encode[sum >> k.shift];
 }
 
 template <typename L> inline void WriteColour(uint8_t *p, uint32_t colour) {
@@ -28,11 +37,12 @@ template <typename L> inline void WriteColour(uint8_t *p, uint32_t colour) {
 }
 
 template <typename L>
-void LuminanceLoop(const uint8_t *pixels, uint16_t *luminance, int64_t pitch, int64_t rows) {
+void LuminanceLoop(const Lookup w, const uint8_t *pixels, uint16_t *luminance, int64_t pitch,
+                   int64_t rows) {
     const int64_t slots = pitch / L::bytes;
     for (int64_t y = 0; y < rows; y++) {
         const uint8_t *p = pixels + y * pitch;
-        for (int64_t x = 0; x < slots; x++, p += L::bytes) *luminance++ = PixelLuminance<L>(p);
+        for (int64_t x = 0; x < slots; x++, p += L::bytes) *luminance++ = PixelLuminance<L>(w, p);
     }
 }
 
@@ -47,12 +57,13 @@ void ToneLoop(const uint16_t *luminance, uint8_t *pixels, int64_t pitch, int64_t
 }
 
 template <typename L>
-void FusedLoop(uint8_t *pixels, int64_t pitch, int64_t rows, const uint32_t *colours) {
+void FusedLoop(const Lookup w, uint8_t *pixels, int64_t pitch, int64_t rows,
+               const uint32_t *colours) {
     const int64_t slots = pitch / L::bytes;
     for (int64_t y = 0; y < rows; y++) {
         uint8_t *p = pixels + y * pitch;
         for (int64_t x = 0; x < slots; x++, p += L::bytes)
-            WriteColour<L>(p, colours[PixelLuminance<L>(p)]);
+            WriteColour<L>(p, colours[PixelLuminance<L>(w, p)]);
     }
 }
 
@@ -80,18 +91,24 @@ int64_t LuminanceSlotsPerRow(int64_t pitch, int64_t format) {
 
 int ComputeLuminance(const uint8_t *pixels, uint16_t *luminance, int64_t pitch, int64_t rows,
                      int64_t format) {
+    return ComputeLuminanceWith(SrgbLumaLookup(), pixels, luminance, pitch, rows, format);
+}
+
+int ComputeLuminanceWith(const ByteLumaLookup &lookup, const uint8_t *pixels, uint16_t *luminance,
+                         int64_t pitch, int64_t rows, int64_t format) {
+    const Lookup weights(lookup);
     switch (LayoutOf(format)) {
     case PixelRgbx:
-        LuminanceLoop<BytesRgbx>(pixels, luminance, pitch, rows);
+        LuminanceLoop<BytesRgbx>(weights, pixels, luminance, pitch, rows);
         break;
     case PixelRgb:
-        LuminanceLoop<BytesRgb>(pixels, luminance, pitch, rows);
+        LuminanceLoop<BytesRgb>(weights, pixels, luminance, pitch, rows);
         break;
     case PixelBgrx:
-        LuminanceLoop<BytesBgrx>(pixels, luminance, pitch, rows);
+        LuminanceLoop<BytesBgrx>(weights, pixels, luminance, pitch, rows);
         break;
     case PixelBgr:
-        LuminanceLoop<BytesBgr>(pixels, luminance, pitch, rows);
+        LuminanceLoop<BytesBgr>(weights, pixels, luminance, pitch, rows);
         break;
     }
     return 0;
@@ -129,19 +146,25 @@ int ToneStoredLuminance(uint8_t *pixels, int64_t pitch, int64_t rows, int8_t shi
 }
 
 int LuminanceAndTone(uint8_t *pixels, int64_t pitch, int64_t rows, int64_t format, int8_t shift) {
+    return LuminanceAndToneWith(SrgbLumaLookup(), pixels, pitch, rows, format, shift);
+}
+
+int LuminanceAndToneWith(const ByteLumaLookup &lookup, uint8_t *pixels, int64_t pitch, int64_t rows,
+                         int64_t format, int8_t shift) {
+    const Lookup weights(lookup);
     const uint32_t *colours = ShiftedColours(shift);
     switch (LayoutOf(format)) {
     case PixelRgbx:
-        FusedLoop<BytesRgbx>(pixels, pitch, rows, colours);
+        FusedLoop<BytesRgbx>(weights, pixels, pitch, rows, colours);
         break;
     case PixelRgb:
-        FusedLoop<BytesRgb>(pixels, pitch, rows, colours);
+        FusedLoop<BytesRgb>(weights, pixels, pitch, rows, colours);
         break;
     case PixelBgrx:
-        FusedLoop<BytesBgrx>(pixels, pitch, rows, colours);
+        FusedLoop<BytesBgrx>(weights, pixels, pitch, rows, colours);
         break;
     case PixelBgr:
-        FusedLoop<BytesBgr>(pixels, pitch, rows, colours);
+        FusedLoop<BytesBgr>(weights, pixels, pitch, rows, colours);
         break;
     }
     return 0;

@@ -21,6 +21,7 @@
 #pragma once
 
 #include "runtime/image/pixel_layout.h"
+#include "tone/luma_tables.h"
 
 #include <cstdint>
 
@@ -29,6 +30,11 @@ int64_t LuminanceSlotsPerRow(int64_t pitch, int64_t format);
 
 int ComputeLuminance(const uint8_t *pixels, uint16_t *luminance, int64_t pitch, int64_t rows,
                      int64_t format);
+
+// The same with the tables of a colour profile (ProfileLookup) in place of
+// sRGB's.
+int ComputeLuminanceWith(const ByteLumaLookup &lookup, const uint8_t *pixels, uint16_t *luminance,
+                         int64_t pitch, int64_t rows, int64_t format);
 
 int ApplyTone(const uint16_t *luminance, uint8_t *pixels, int64_t pitch, int64_t rows,
               int64_t format, int8_t shift);
@@ -39,3 +45,5 @@ int ApplyTone(const uint16_t *luminance, uint8_t *pixels, int64_t pitch, int64_t
 int ToneStoredLuminance(uint8_t *pixels, int64_t pitch, int64_t rows, int8_t shift);
 // ComputeLuminance and ApplyTone in one pass, in place, with no luminance buffer.
 int LuminanceAndTone(uint8_t *pixels, int64_t pitch, int64_t rows, int64_t format, int8_t shift);
+int LuminanceAndToneWith(const ByteLumaLookup &lookup, uint8_t *pixels, int64_t pitch, int64_t rows,
+                         int64_t format, int8_t shift);

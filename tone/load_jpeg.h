@@ -21,7 +21,7 @@
 // last row, or decoding it would take more than its memory share) answers 0
 // with the reason set (failure_reason.h), and no other reader is to try it.
 // On success *orientation (when given) receives the low 8 bits of the EXIF
-// orientation, 0 when the file has none.
+// orientation, 0 when the file has none. An ICC profile is not read.
 int64_t LoadJpegScaled(const String &path, int64_t maxWidth, int64_t maxHeight,
                        int *orientation = nullptr);
 

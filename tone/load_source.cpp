@@ -94,14 +94,25 @@ int64_t DecodeWhole(PictureSource &s) {
     return image;
 }
 
+// The sample and the preview take a picture's luminance as sRGB's: a
+// profiled picture is turned into sRGB (a CMYK one already is).
+void IntoSrgb(int64_t image, const ColourProfile *colours) {
+    const ImageRecord *record = colours && !colours->Cmyk ? LookupImage(image) : nullptr;
+    if (!record) return;
+    const int64_t width = ImagePixelWidth(image), height = ImagePixelHeight(image);
+    for (int64_t y = 0; y < height; y++)
+        PixelsIntoSrgb(*colours, record->pixels + y * width * 4, width);
+}
+
 // The picture from the readers of `kinds`; on failure the reason is set
 // (failure_reason.h), with `anyReason` also when no reader took the file, else
 // only when a reader refused it for good.
 LoadedImage LoadWith(const String &path, int64_t maxWidth, int64_t maxHeight, int kinds,
-                     bool anyReason) {
+                     bool anyReason, bool profiles) {
     LoadedImage loaded;
     TakeFailureReason(); // nothing of an earlier file may stick to this one
     PictureSource source;
+    source.ColourProfiles = profiles;
     if (OpenPictureSource(source, path, maxWidth, maxHeight, kinds)) {
         while (!(loaded.image = DecodeWhole(source)) && NextPictureSource(source)) {
         }
@@ -110,6 +121,7 @@ LoadedImage LoadWith(const String &path, int64_t maxWidth, int64_t maxHeight, in
         if (source.Refused || anyReason) SetFailureReason(source.Reason);
         return loaded;
     }
+    IntoSrgb(loaded.image, source.Colours.get());
     loaded.fromJpeg = source.Kind == SourceJpeg;
     loaded.orientation = loaded.fromJpeg ? source.Orientation : 0;
     return loaded;
@@ -117,18 +129,19 @@ LoadedImage LoadWith(const String &path, int64_t maxWidth, int64_t maxHeight, in
 
 } // namespace
 
-LoadedImage LoadSourceImage(const String &path, int64_t maxWidth, int64_t maxHeight) {
-    return LoadWith(path, maxWidth, maxHeight, AnySource, true);
+LoadedImage LoadSourceImage(const String &path, int64_t maxWidth, int64_t maxHeight,
+                            bool profiles) {
+    return LoadWith(path, maxWidth, maxHeight, AnySource, true, profiles);
 }
 
 int64_t LoadJpegScaled(const String &path, int64_t maxWidth, int64_t maxHeight, int *orientation) {
-    LoadedImage loaded = LoadWith(path, maxWidth, maxHeight, SourceJpeg, false);
+    LoadedImage loaded = LoadWith(path, maxWidth, maxHeight, SourceJpeg, false, false);
     if (loaded.image && orientation) *orientation = loaded.orientation;
     return loaded.image;
 }
 
 int64_t LoadImageViaPlatform(const String &path, int64_t maxWidth, int64_t maxHeight) {
-    return LoadWith(path, maxWidth, maxHeight, PlatformSources, false).image;
+    return LoadWith(path, maxWidth, maxHeight, PlatformSources, false, false).image;
 }
 
 int64_t OrientUpright(int64_t image, int orientation) {

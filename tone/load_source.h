@@ -23,14 +23,18 @@ struct LoadedImage {
 // the JPEG reader (the image then carries its orientation, to be written as
 // JPEG), anything else, or a JPEG that reader gives up on, by libpng or the
 // platform reader (orientation 0, written as PNG). On failure the reason is set
-// (failure_reason.h).
-LoadedImage LoadSourceImage(const String &path, int64_t maxWidth, int64_t maxHeight);
+// (failure_reason.h). A picture that describes its colours (colour_profile.h)
+// comes turned into sRGB, which the sample and the preview take it as; with
+// `profiles` false every picture is read as sRGB.
+LoadedImage LoadSourceImage(const String &path, int64_t maxWidth, int64_t maxHeight,
+                            bool profiles = true);
 
 // Any picture the platform reader knows, scaled by FitRatio into the box (each
 // side rounded with halves away from zero, at least 1 pixel), straight alpha,
 // turned upright when the file states an orientation (the box applies to the
 // upright picture). An image (automatic number) or 0; a picture over its memory
-// share answers 0 with the reason set (failure_reason.h).
+// share answers 0 with the reason set (failure_reason.h). The picture's values
+// as stored: a colour profile is not read.
 int64_t LoadImageViaPlatform(const String &path, int64_t maxWidth, int64_t maxHeight);
 
 // For orientations 2..8 a new image (automatic number) with the picture turned

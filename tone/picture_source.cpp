@@ -142,6 +142,7 @@ bool NextPictureSource(PictureSource &source) {
     CloseReader(source);
     source.StoredWidth = source.StoredHeight = source.Orientation = 0;
     source.RowsHoldLuminance = false;
+    source.Colours = nullptr;
     source.RowsWidth = source.RowsHeight = source.Width = source.Height = 0;
     return HandToReaders(source, after);
 }

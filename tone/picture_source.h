@@ -22,6 +22,7 @@
 #pragma once
 
 #include "runtime/base/string_scratch.h"
+#include "tone/colour_profile.h"
 
 #include <cstdint>
 #include <string>
@@ -59,6 +60,12 @@ struct PictureSource {
     // ToneStoredLuminance) and says so in RowsHoldLuminance.
     bool LuminanceWanted = false;
     bool RowsHoldLuminance = false;
+    // The colours the file describes (see colour_profile.h), read unless the
+    // caller turns that off; nullptr for sRGB. The rows come as stored, their
+    // luminance taken by ProfileLookup's tables or ProfileLuminance; a CMYK
+    // picture's come turned into sRGB (its profile then says Cmyk).
+    bool ColourProfiles = true;
+    ColourProfileRef Colours;
     std::string Reason;   // why the file cannot be read, once that is so
     bool Refused = false; // a reader recognised the file and refused it for good
     // Told when a later reader fails without a reason of its own.

@@ -154,6 +154,27 @@ unsigned char *CopyPixels(const unsigned char *from, int stride, int range, cons
     return pixels;
 }
 
+// The colours the picture describes: its ICC profile, else its nclx code
+// points; none (sRGB) for code points left unspecified.
+ColourProfileRef DescribedColours(heif_image_handle *handle) {
+    if (size_t length = heif_image_handle_get_raw_color_profile_size(handle)) {
+        std::string icc(length, '\0');
+        if (heif_image_handle_get_raw_color_profile(handle, icc.data()).code == heif_error_Ok)
+            return ProfileFromIcc(icc.data(), length);
+        return nullptr;
+    }
+    heif_color_profile_nclx *nclx = nullptr;
+    if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok || !nclx)
+        return nullptr;
+    ColourPrimaries primaries = SrgbPrimaries;
+    ColourTransfer transfer = TransferSrgb;
+    double gamma = 1;
+    PrimariesFromCode(int(nclx->color_primaries), &primaries);
+    TransferFromCode(int(nclx->transfer_characteristics), &transfer, &gamma);
+    heif_nclx_color_profile_free(nclx);
+    return ProfileFromPrimaries(primaries, transfer, gamma);
+}
+
 // Decodes the file into `out` (pixels null until the end). 1, or -1 with the
 // reason, or 0 when libheif cannot start.
 int Decode(PictureSource &s, const char *format, Decoded *out) {
@@ -172,6 +193,7 @@ int Decode(PictureSource &s, const char *format, Decoded *out) {
     if (error.code == heif_error_Ok)
         error = heif_context_get_primary_image_handle(d.context, &d.handle);
     if (error.code != heif_error_Ok) return Refuse(s, d, format, error);
+    if (s.ColourProfiles) s.Colours = DescribedColours(d.handle);
 
     // The size after the file's rotation and crop, as the picture is shown.
     s.StoredWidth = heif_image_handle_get_width(d.handle);

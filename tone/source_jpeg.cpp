@@ -8,6 +8,7 @@
 #include "tone/load_jpeg.h"
 #include "tone/source_readers.h"
 
+#include <cstdlib>
 #include <jerror.h>
 #include <memory>
 #include <new>
@@ -16,6 +17,8 @@
 struct JpegSource {
     std::unique_ptr<unsigned char[]> data;
     JpegDecoder decoder;
+    bool cmyk = false;     // rows of C, M, Y, K, turned into R, G, B, A as read
+    bool inverted = false; // stored as Adobe stores them: 255 is no ink
 };
 
 namespace {
@@ -59,6 +62,34 @@ bool CutShort(PictureSource &s) {
     return true;
 }
 
+// The colours of the picture: its ICC profile, when it carries one that fits.
+void ReadColours(PictureSource &s) {
+    JpegSource &j = *s.Jpeg;
+    j.cmyk = j.decoder.info.out_color_space == JCS_CMYK;
+    j.inverted = j.decoder.info.saw_Adobe_marker;
+    JOCTET *icc = nullptr;
+    unsigned int length = 0;
+    if (!s.ColourProfiles || !jpeg_read_icc_profile(&j.decoder.info, &icc, &length)) return;
+    s.Colours = ProfileFromIcc(icc, length, j.cmyk);
+    std::free(icc);
+}
+
+// C, M, Y, K rows into R, G, B, A: through the profile, or by the plain rule
+// of ink taking away light, channel by channel, when there is none.
+void CmykRowsIntoRgb(PictureSource &s, unsigned char *const *rows, int64_t count) {
+    const bool inverted = s.Jpeg->inverted;
+    for (int64_t i = 0; i < count; i++) {
+        if (s.Colours && PixelsIntoSrgb(*s.Colours, rows[i], s.RowsWidth, inverted)) continue;
+        unsigned char *p = rows[i];
+        for (int64_t x = 0; x < s.RowsWidth; x++, p += 4) {
+            const unsigned k = inverted ? p[3] : 255u - p[3];
+            for (int c = 0; c < 3; c++)
+                p[c] = uint8_t(((inverted ? p[c] : 255u - p[c]) * k + 127) / 255);
+            p[3] = 255;
+        }
+    }
+}
+
 } // namespace
 
 int OpenJpegSource(PictureSource &s) {
@@ -93,6 +124,9 @@ int OpenJpegSource(PictureSource &s) {
         decoder.info.output_height != JDIMENSION(plan.decodedHeight) ||
         decoder.info.output_components != 4)
         return 0; // a colour space the decoder cannot turn into RGB, say
+    ReadColours(s);
+    // Without profiles, CMYK is left to the platform reader, as it always was.
+    if (s.Jpeg->cmyk && !s.ColourProfiles) return 0;
     s.StoredWidth = w, s.StoredHeight = h;
     s.RowsWidth = plan.decodedWidth, s.RowsHeight = plan.decodedHeight;
     s.Width = plan.width, s.Height = plan.height;
@@ -100,7 +134,10 @@ int OpenJpegSource(PictureSource &s) {
 }
 
 bool ReadJpegSourceRows(PictureSource &s, unsigned char *const *rows, int64_t count) {
-    if (ReadJpegRows(s.Jpeg->decoder, rows, count)) return true;
+    if (ReadJpegRows(s.Jpeg->decoder, rows, count)) {
+        if (s.Jpeg->cmyk) CmykRowsIntoRgb(s, rows, count);
+        return true;
+    }
     CutShort(s);
     return false;
 }

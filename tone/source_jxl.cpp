@@ -119,12 +119,62 @@ int64_t DecodeBytes(const JxlBasicInfo &info, int64_t fileLength, int sampleByte
            pixels * 4 * sampleBytes;
 }
 
+// The colours of the decoded pixels: the encoding libjxl names, else its ICC
+// profile. Grey pixels come as R = G = B, which sRGB's primaries weigh as grey.
+ColourProfileRef DecodedColours(JxlDecoder *d, const JxlPixelFormat &format) {
+    JxlColorEncoding e{};
+    if (JxlDecoderGetColorAsEncodedProfile(d, &format, JXL_COLOR_PROFILE_TARGET_DATA, &e) ==
+        JXL_DEC_SUCCESS) {
+        if (e.color_space != JXL_COLOR_SPACE_RGB && e.color_space != JXL_COLOR_SPACE_GRAY)
+            return nullptr;
+        ColourPrimaries primaries = SrgbPrimaries;
+        if (e.color_space == JXL_COLOR_SPACE_RGB) {
+            const bool named =
+                e.primaries != JXL_PRIMARIES_CUSTOM &&
+                PrimariesFromCode(e.primaries == JXL_PRIMARIES_P3 ? 12 : int(e.primaries),
+                                  &primaries);
+            if (!named) {
+                const double *xy[3] = {e.primaries_red_xy, e.primaries_green_xy,
+                                       e.primaries_blue_xy};
+                for (int c = 0; c < 3; c++)
+                    primaries.xy[c][0] = xy[c][0], primaries.xy[c][1] = xy[c][1];
+            }
+            const double dci[2] = {0.314, 0.351}, equal[2] = {1 / 3.0, 1 / 3.0};
+            const double *white = e.white_point == JXL_WHITE_POINT_CUSTOM ? e.white_point_xy
+                                  : e.white_point == JXL_WHITE_POINT_DCI  ? dci
+                                  : e.white_point == JXL_WHITE_POINT_E    ? equal
+                                                                          : nullptr;
+            if (white) primaries.xy[3][0] = white[0], primaries.xy[3][1] = white[1];
+        }
+        ColourTransfer transfer = TransferSrgb;
+        double gamma = 1;
+        if (e.transfer_function == JXL_TRANSFER_FUNCTION_GAMMA && e.gamma > 0)
+            transfer = TransferGamma, gamma = 1 / e.gamma;
+        else if (e.transfer_function == JXL_TRANSFER_FUNCTION_DCI)
+            transfer = TransferGamma, gamma = 2.6;
+        else
+            TransferFromCode(int(e.transfer_function), &transfer, &gamma);
+        return ProfileFromPrimaries(primaries, transfer, gamma);
+    }
+    size_t length = 0;
+    if (JxlDecoderGetICCProfileSize(d, &format, JXL_COLOR_PROFILE_TARGET_DATA, &length) !=
+        JXL_DEC_SUCCESS)
+        return nullptr;
+    std::string icc(length, '\0');
+    if (JxlDecoderGetColorAsICCProfile(d, &format, JXL_COLOR_PROFILE_TARGET_DATA,
+                                       reinterpret_cast<uint8_t *>(icc.data()),
+                                       length) != JXL_DEC_SUCCESS)
+        return nullptr;
+    return ProfileFromIcc(icc.data(), length);
+}
+
 // The first displayed frame, upright, as 4 channels of `format`; its size in
 // *width, *height. Null with the reason set when it cannot be decoded.
 Pixels DecodeFirstFrame(PictureSource &s, const JxlFile &file, const JxlPixelFormat &format,
                         int64_t *width, int64_t *height) {
     DecoderMessages messages;
-    Decoder decoder = StartDecoder(file, JXL_DEC_BASIC_INFO | JXL_DEC_FULL_IMAGE, false);
+    Decoder decoder =
+        StartDecoder(file, JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FULL_IMAGE, false);
     JxlDecoder *d = decoder.get();
     if (!d) {
         s.Reason = NoMemory;
@@ -139,6 +189,10 @@ Pixels DecodeFirstFrame(PictureSource &s, const JxlFile &file, const JxlPixelFor
             JxlBasicInfo info{};
             headerRead = JxlDecoderGetBasicInfo(d, &info) == JXL_DEC_SUCCESS;
             *width = info.xsize, *height = info.ysize;
+            continue;
+        }
+        if (status == JXL_DEC_COLOR_ENCODING) {
+            if (s.ColourProfiles) s.Colours = DecodedColours(d, format);
             continue;
         }
         if (status == JXL_DEC_NEED_IMAGE_OUT_BUFFER && !pixels) {

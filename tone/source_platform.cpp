@@ -15,6 +15,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 struct PlatformSource {
     int64_t image = 0;
@@ -31,20 +32,28 @@ struct PictureFree {
 };
 
 // A picture of more than 8 bits a channel, drawn at 16 bits, into `pixels`:
-// each pixel's luminance from all its bits in bytes 0 and 1, its alpha in byte 3.
-bool DrawLuminance(PlatformPicture *picture, unsigned char *pixels, int64_t width, int64_t height,
-                   int64_t pitch) {
+// each pixel's luminance from all its bits (in the colours `colours` describes)
+// in bytes 0 and 1, its alpha in byte 3.
+bool DrawLuminance(PlatformPicture *picture, const ColourProfile *colours, unsigned char *pixels,
+                   int64_t width, int64_t height, int64_t pitch) {
     const size_t rowValues = size_t(width) * 4;
     std::unique_ptr<uint16_t[]> deep(new (std::nothrow) uint16_t[rowValues * size_t(height)]);
     if (!deep ||
         !DrawPlatformPictureDeep(picture, deep.get(), width, height, int64_t(rowValues) * 2))
         return false;
-    BuildDeepLumaTables();
+    BuildLumaTables();
+    // A profile of colour tables gives each row's luminance through lcms2.
+    const bool throughLight = colours && !colours->Matrix;
+    const DeepLumaLookup lookup = DeepProfileLookup(colours);
+    std::vector<uint16_t> light(throughLight ? size_t(width) : 0);
     for (int64_t y = 0; y < height; y++) {
         const uint16_t *from = deep.get() + size_t(y) * rowValues;
+        if (throughLight && !DeepProfileLuminance(*colours, from, light.data(), width))
+            return false;
         unsigned char *to = pixels + y * pitch;
         for (int64_t x = 0; x < width; x++, from += 4, to += 4) {
-            const uint16_t luminance = DeepLuminance(from[0], from[1], from[2]);
+            const uint16_t luminance =
+                throughLight ? light[x] : DeepLuminance(lookup, from[0], from[1], from[2]);
             to[0] = uint8_t(luminance), to[1] = uint8_t(luminance >> 8), to[2] = 0;
             to[3] = uint8_t((from[3] * 255u + 32767u) / 65535u);
         }
@@ -56,8 +65,8 @@ bool DrawLuminance(PlatformPicture *picture, unsigned char *pixels, int64_t widt
 // *orientation); 0 with the reason set when it is refused. With `luminance`, a
 // picture of more than 8 bits a channel is drawn as DrawLuminance draws it, and
 // *luminance tells whether it was.
-int64_t DrawInTheBox(PlatformPicture *picture, int64_t maxWidth, int64_t maxHeight,
-                     int *orientation, bool *luminance) {
+int64_t DrawInTheBox(PictureSource &s, PlatformPicture *picture, int64_t maxWidth,
+                     int64_t maxHeight, int *orientation, bool *luminance) {
     int64_t width = PlatformPictureWidth(picture);
     int64_t height = PlatformPictureHeight(picture);
     if (width < 1 || height < 1) return 0;
@@ -83,6 +92,13 @@ int64_t DrawInTheBox(PlatformPicture *picture, int64_t maxWidth, int64_t maxHeig
         SetFailureReason(overLimit);
         return 0;
     }
+    // The colours the file describes come with its decoding, once it fits; a
+    // picture another decoder made comes with its colours already read.
+    if (!s.Colours && s.ColourProfiles) {
+        const std::string icc = PlatformPictureIcc(picture);
+        s.Colours = ProfileFromIcc(icc.data(), icc.size());
+    }
+    const ColourProfile *colours = s.Colours.get();
     int64_t image = NewImage(-1, width, height, 32);
     if (!image) return 0;
     if (!OpenDrawTarget(ImageTarget(image))) {
@@ -91,8 +107,8 @@ int64_t DrawInTheBox(PlatformPicture *picture, int64_t maxWidth, int64_t maxHeig
     }
     // At its own size the picture is read as stored, exactly; only a picture
     // that must shrink is drawn through the scaler.
-    int drawn = *luminance ? DrawLuminance(picture, TargetPixels(), TargetWidth(), TargetHeight(),
-                                           TargetPitch())
+    int drawn = *luminance ? DrawLuminance(picture, colours, TargetPixels(), TargetWidth(),
+                                           TargetHeight(), TargetPitch())
                 : scaled   ? DrawPlatformPicture(picture, TargetPixels(), TargetWidth(),
                                                  TargetHeight(), TargetPitch())
                            : ReadPlatformPictureInto(picture, TargetPixels(), TargetWidth(),
@@ -116,7 +132,7 @@ int DeliverInTheBox(PictureSource &s, std::unique_ptr<PlatformPicture, PictureFr
         s.StoredWidth = PlatformPictureWidth(picture.get());
         s.StoredHeight = PlatformPictureHeight(picture.get());
         s.RowsHoldLuminance = s.LuminanceWanted;
-        image = DrawInTheBox(picture.get(), s.MaxWidth, s.MaxHeight, &s.Orientation,
+        image = DrawInTheBox(s, picture.get(), s.MaxWidth, s.MaxHeight, &s.Orientation,
                              &s.RowsHoldLuminance);
     }
     picture.reset(); // the decoded copy goes before the turned one is made

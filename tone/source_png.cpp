@@ -10,6 +10,7 @@
 #include "tone/load_jpeg.h"
 #include "tone/source_readers.h"
 
+#include <cmath>
 #include <csetjmp>
 #include <new>
 #include <png.h>
@@ -41,6 +42,28 @@ void ReadFromFile(png_structp png, png_bytep bytes, size_t length) {
     source->Png->offset += int64_t(length);
 }
 
+// The colours the head describes: an ICC profile, sRGB, or a gamma with or
+// without primaries. A lone gamma of 1/2.2 is what writers put beside (or in
+// place of) the sRGB chunk, and is read as sRGB.
+ColourProfileRef DescribedColours(png_structp png, png_infop info) {
+    png_charp name = nullptr;
+    png_bytep icc = nullptr;
+    png_uint_32 iccLength = 0;
+    int compression = 0;
+    if (png_get_iCCP(png, info, &name, &compression, &icc, &iccLength))
+        return ProfileFromIcc(icc, iccLength);
+    double gamma = 0;
+    if (png_get_valid(png, info, PNG_INFO_sRGB) || !png_get_gAMA(png, info, &gamma) || gamma <= 0)
+        return nullptr;
+    ColourPrimaries primaries = SrgbPrimaries;
+    auto &xy = primaries.xy;
+    bool chromaticities = png_get_cHRM(png, info, &xy[3][0], &xy[3][1], &xy[0][0], &xy[0][1],
+                                       &xy[1][0], &xy[1][1], &xy[2][0], &xy[2][1]) != 0;
+    if (!chromaticities) primaries = SrgbPrimaries;
+    if (std::fabs(gamma * 2.2 - 1) < 0.01) return ProfileFromPrimaries(primaries, TransferSrgb);
+    return ProfileFromPrimaries(primaries, TransferGamma, 1 / gamma);
+}
+
 // Reads the head and sets the one transform: RGB gets an opaque alpha after it.
 // False when the file is not one this reader takes.
 bool StartReading(PictureSource &s, png_uint_32 *w, png_uint_32 *h) {
@@ -56,6 +79,7 @@ bool StartReading(PictureSource &s, png_uint_32 *w, png_uint_32 *h) {
         png_get_valid(r.png, r.info, PNG_INFO_tRNS) || *w < 1 || *h < 1 || *w > MaxImageSide ||
         *h > MaxImageSide)
         return false;
+    if (s.ColourProfiles) s.Colours = DescribedColours(r.png, r.info);
     if (colour == PNG_COLOR_TYPE_RGB) png_set_filler(r.png, 0xFF, PNG_FILLER_AFTER);
     png_read_update_info(r.png, r.info);
     return png_get_rowbytes(r.png, r.info) == size_t(*w) * 4 && !r.warned;

@@ -7,6 +7,7 @@
 #include "runtime/image/images.h"
 #include "runtime/image/premultiply.h"
 
+#include <QColorSpace>
 #include <QFile>
 #include <QImage>
 #include <QImageIOHandler>
@@ -15,6 +16,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -315,6 +317,21 @@ int PlatformPictureBits(PlatformPicture *picture) {
                           ? pixel.bitsPerPixel()
                           : std::max({pixel.redSize(), pixel.greenSize(), pixel.blueSize()});
     return channelBits > 8 ? 16 : 8;
+}
+
+std::string PlatformPictureIcc(PlatformPicture *picture) {
+    DecoderMessages quiet;
+    if (!DecodePicture(picture)) return std::string();
+    const QColorSpace space = picture->image.colorSpace();
+    if (!space.isValid() || space == QColorSpace(QColorSpace::SRgb)) return std::string();
+    // A PNG's lone gamma of 1/2.2 means sRGB, as the program's own PNG reader
+    // takes it.
+    if (space.primaries() == QColorSpace::Primaries::SRgb &&
+        space.transferFunction() == QColorSpace::TransferFunction::Gamma &&
+        std::fabs(space.gamma() - 2.2f) < 0.022f)
+        return std::string();
+    const QByteArray icc = space.iccProfile();
+    return std::string(icc.constData(), size_t(icc.size()));
 }
 
 int DrawPlatformPictureDeep(PlatformPicture *picture, uint16_t *pixels, int64_t width,

@@ -12,6 +12,7 @@
 #include "runtime/base/string_scratch.h"
 
 #include <cstdint>
+#include <string>
 
 struct PlatformPicture; // a decoded picture, opaque outside the reader
 
@@ -61,6 +62,11 @@ int DrawPlatformPicture(PlatformPicture *picture, unsigned char *pixels, int64_t
 // 16 for a picture of more than 8 bits a channel (a 16-bit PNG or TIFF, a
 // 10-bit HEIF handed over as 16 bits), else 8.
 int PlatformPictureBits(PlatformPicture *picture);
+
+// The ICC profile of the colours the picture's file describes (an embedded
+// profile, or one made from a PNG's gamma and chromaticities); empty for sRGB,
+// for none, and for a picture another decoder made.
+std::string PlatformPictureIcc(PlatformPicture *picture);
 
 // As DrawPlatformPicture, into 8-byte R, G, B, A memory of 16 bits a channel
 // (native order): every bit the picture holds kept; at its own size exactly.

@@ -137,9 +137,11 @@ TEST(DamagedPictures, EveryFileEndsAsItsBytesAllow) {
          "[Error]  runs-cut.bmp  cut short after row 2 of 6"},
         {"bomb.xbm", Bytes(xbm.begin(), xbm.end()),
          "[Error]  bomb.xbm  cut short after row 0 of 32767"},
+        // A CMYK JPEG is read as a JPEG, and written as one: as stored, its
+        // orientation carried over.
         {"cmyk-turned.jpg",
          WithSegment(MadeJpeg(60, 40, TJPF_CMYK, 0), ExifSegment(true, {{0x0112, 6}})),
-         "[Done]  cmyk-turned.jpg", "cmyk-turned_jpg.png", 40, 60},
+         "[Done]  cmyk-turned.jpg", "cmyk-turned.jpg", 60, 40},
         // Pixels the codes skip show nothing of the bright picture before.
         {"bright.bmp", Bytes(), "[Done]  bright.bmp", "bright_bmp.png", 40, 6},
         {"runs.bmp", RunLengthBmp(40, 6, runs), "[Done]  runs.bmp", "runs_bmp.png", 40, 6},

@@ -3,8 +3,10 @@
 #include "tests/support/byte_compare.h"
 #include "tests/support/temp_folder.h"
 
+#include <QColorSpace>
 #include <QImageReader>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -62,7 +64,7 @@ const Sample Samples[] = {
     {"jxl/grayscale.jxl", "grayscale_jxl.png", 200, 200},
     {"raw/colorchart.dng", "colorchart_dng.png", 512, 341},
     {"raw/RAW_KODAK_DC50.KDC", "RAW_KODAK_DC50_KDC.png", 512, 341},
-    {"icc/IMAGING-136_1402522741337.jpg", "IMAGING-136_1402522741337_jpg.png", 512, 181},
+    {"icc/IMAGING-136_1402522741337.jpg", "IMAGING-136_1402522741337.jpg", 512, 181},
     {"icc/rgb-to-gbr-test.png", "rgb-to-gbr-test.png", 512, 512},
     {"icc/p3.png", "p3.png", 8, 8},
     {"icc/Nikon-D300-12bit_2020_g1_dt.png", "Nikon-D300-12bit_2020_g1_dt.png", 64, 64},
@@ -114,7 +116,8 @@ TEST(Formats, EverySampleConvertsOrSaysWhy) {
         EXPECT_EQ(std::count(lines.begin(), lines.end(), line), 1) << run.output;
         if (!*s.output) continue;
         QImageReader output(QString::fromStdString(out.path + s.output));
-        EXPECT_EQ(output.format().toStdString(), "png");
+        const bool jpeg = std::string_view(s.output).ends_with(".jpg");
+        EXPECT_EQ(output.format().toStdString(), jpeg ? "jpeg" : "png");
         EXPECT_EQ(output.size(), QSize(s.width, s.height));
     }
     EXPECT_EQ(FileCount(out.path), int(std::size(Samples)) - 1);
@@ -296,4 +299,112 @@ TEST(Formats, DamagedCopiesSayWhy) {
     run = RunBatchCommand("-m 900x600 -o " + out.path + "box " + in.path + "plain.dng", data.path);
     EXPECT_EQ(QImage(QString::fromStdString(out.path + "box/plain_dng.png")).size(),
               QSize(900, 600));
+}
+
+namespace {
+
+// `jpeg` without its APP2 segments (the ICC profile's pieces).
+Bytes WithoutProfile(const Bytes &jpeg) {
+    Bytes out(jpeg.begin(), jpeg.begin() + 2);
+    size_t at = 2;
+    while (at + 4 <= jpeg.size() && jpeg[at] == 0xFF && jpeg[at + 1] != 0xDA) {
+        const size_t length = size_t(jpeg[at + 2]) << 8 | jpeg[at + 3];
+        if (jpeg[at + 1] != 0xE2)
+            out.insert(out.end(), jpeg.begin() + ptrdiff_t(at),
+                       jpeg.begin() + ptrdiff_t(at + 2 + length));
+        at += 2 + length;
+    }
+    out.insert(out.end(), jpeg.begin() + ptrdiff_t(at), jpeg.end());
+    return out;
+}
+
+// sRGB's curve sampled at 1024 points, as the common sRGB profiles carry it.
+QColorSpace SampledSrgb() {
+    QList<uint16_t> table;
+    for (int i = 0; i < 1024; i++) {
+        const double x = i / 1023.0;
+        const double linear = x <= 0.04045 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4);
+        table.append(uint16_t(std::lround(linear * 65535)));
+    }
+    return QColorSpace(QColorSpace::Primaries::SRgb, table);
+}
+
+struct ProfileCase {
+    const char *output; // "on/..." or "off/..."
+    const char *other;  // another output
+    bool same;          // whether the two are the same bytes
+};
+
+} // namespace
+
+// Profiles read, and not: each picture toned with --colour-profiles on and off.
+// A picture tagged sRGB (a profile with sRGB's formula or its sampled curve, an
+// nclx naming it) gives the bytes of the untagged picture; with profiles off,
+// a profiled picture gives the bytes of its copy without the profile. A flat
+// grey of level 128 under gamma 1.8 is the light of 0.29, luminance 1176 where
+// sRGB's 128 gives 1028: the Gray tone's table turns them into 146 and 128.
+TEST(Formats, ColourProfilesOnAndOff) {
+    const std::string formats = std::string(TINTWELL_TESTDATA) + "/formats/";
+    if (!std::filesystem::is_directory(formats)) GTEST_SKIP() << "no " << formats;
+    TempFolder in("tintwell-profiles-in"), out("tintwell-profiles-out"),
+        data("tintwell-profiles-data");
+    QImage photo(160, 120, QImage::Format_RGB888);
+    const std::vector<unsigned char> pixels = PhotoPixels(160, 120);
+    for (int y = 0; y < 120; y++) std::copy_n(&pixels[size_t(y) * 480], 480, photo.scanLine(y));
+    auto save = [&](QImage image, const QColorSpace &space, const char *name) {
+        image.setColorSpace(space);
+        ASSERT_TRUE(image.save(QString::fromStdString(in.path + name), nullptr, 95)) << name;
+    };
+    save(photo, QColorSpace(), "untagged.jpg");
+    save(photo, QColorSpace(QColorSpace::SRgb), "srgb.jpg");
+    save(photo, SampledSrgb(), "sampled-srgb.jpg");
+    QImage grey(64, 64, QImage::Format_RGB888);
+    grey.fill(QColor(128, 128, 128));
+    save(grey, QColorSpace(), "grey.png");
+    save(grey, QColorSpace(QColorSpace::Primaries::SRgb, 1.8f), "grey-gamma18.png");
+    const Bytes adobe = ReadFileBytes(formats + "icc/Picture.jpg");
+    WriteFile(in.path + "adobe.jpg", adobe);
+    WriteFile(in.path + "adobe-untagged.jpg", WithoutProfile(adobe));
+    ASSERT_LT(WithoutProfile(adobe).size() + 500, adobe.size());
+    const Bytes cmyk = ReadFileBytes(formats + "icc/IMAGING-136_1402522741337.jpg");
+    WriteFile(in.path + "cmyk.jpg", cmyk);
+    WriteFile(in.path + "cmyk-untagged.jpg", WithoutProfile(cmyk));
+    for (const char *file : {"heic/cat.hif", "avif/cosmos1650_yuv444_10bpc_p3pq.avif"})
+        std::filesystem::copy(formats + file, in.path);
+    for (const char *mode : {"on", "off"}) {
+        const Result run = RunBatchCommand(std::string("-m 512x512 --colour-profiles ") + mode +
+                                               " -o " + out.path + mode + " " + in.path,
+                                           data.path);
+        EXPECT_EQ(run.exit, 0) << run.output;
+    }
+    const ProfileCase cases[] = {
+        {"on/srgb.jpg", "on/untagged.jpg", true},
+        {"on/sampled-srgb.jpg", "on/untagged.jpg", true},
+        {"off/srgb.jpg", "on/untagged.jpg", true},
+        {"off/adobe.jpg", "on/adobe-untagged.jpg", true},
+        {"off/grey-gamma18.png", "on/grey.png", true},
+        {"on/cat_hif.png", "off/cat_hif.png", true}, // nclx: sRGB
+        {"on/adobe.jpg", "on/adobe-untagged.jpg", false},
+        {"on/grey-gamma18.png", "on/grey.png", false},
+        {"on/cosmos1650_yuv444_10bpc_p3pq_avif.png", "off/cosmos1650_yuv444_10bpc_p3pq_avif.png",
+         false}, // nclx: Display P3, PQ
+        // CMYK through its profile, through the plain rule, and as the
+        // platform reader read it before profiles.
+        {"on/cmyk.jpg", "on/cmyk-untagged.jpg", false},
+        {"on/cmyk-untagged.jpg", "off/cmyk_jpg.png", false},
+    };
+    for (const ProfileCase &c : cases) {
+        SCOPED_TRACE(std::string(c.output) + (c.same ? " = " : " != ") + c.other);
+        const Bytes output = ReadFileBytes(out.path + c.output),
+                    other = ReadFileBytes(out.path + c.other);
+        ASSERT_FALSE(output.empty() || other.empty());
+        if (c.same)
+            EXPECT_TRUE(SameBytes(output, other));
+        else
+            EXPECT_NE(output, other);
+    }
+    const QImage plain(QString::fromStdString(out.path + "on/grey.png")),
+        gamma18(QString::fromStdString(out.path + "on/grey-gamma18.png"));
+    EXPECT_EQ(plain.pixelColor(10, 10), QColor(128, 128, 128));
+    EXPECT_EQ(gamma18.pixelColor(10, 10), QColor(146, 146, 146));
 }

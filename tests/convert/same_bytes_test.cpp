@@ -107,14 +107,14 @@ struct Result {
 
 // The whole-image way: a JPEG decoded whole by TurboJPEG, anything else (and
 // a JPEG it refuses) loaded whole by LoadSourceImage and resized at once; toned
-// whole; saved by SaveJpeg or SavePng.
+// whole; saved by SaveJpeg or SavePng. Colour profiles are not read.
 Result WholeImageChain(const String &path, const TempFolder &folder, const Setting &s) {
     Result result;
     int orientation = 0;
     bool fromJpeg = true;
     int64_t image = TurboJpegLoad(path, s.boxWidth, s.boxHeight, &orientation);
     if (!image) {
-        LoadedImage loaded = LoadSourceImage(path, s.boxWidth, s.boxHeight);
+        LoadedImage loaded = LoadSourceImage(path, s.boxWidth, s.boxHeight, false);
         image = loaded.image, fromJpeg = loaded.fromJpeg, orientation = loaded.orientation;
     }
     std::string reason = TakeFailureReason();
@@ -131,10 +131,12 @@ Result WholeImageChain(const String &path, const TempFolder &folder, const Setti
     return result;
 }
 
+// With colour profiles off, as the whole-image chain reads every picture.
 Result Converted(const String &path, const TempFolder &folder, const Setting &s) {
     ConversionOutcome outcome;
-    ConvertOneFile(path, StringFromUtf8(folder.path), {s.boxWidth, s.boxHeight, s.quality}, s.shift,
-                   1, 0, {}, &outcome);
+    ConvertOneFile(path, StringFromUtf8(folder.path),
+                   {s.boxWidth, s.boxHeight, s.quality, OutputAsRead, false}, s.shift, 1, 0, {},
+                   &outcome);
     return {outcome.FailedStage, outcome.Reason, TakeAll(folder)};
 }
 
