@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "tests/support/table_profile.h"
+#include "tests/support/profiled_pictures.h"
 #include "tone/colour_profile.h"
 #include "tone/colour_table.h"
 #include "tone/kernels.h"

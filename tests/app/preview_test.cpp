@@ -11,6 +11,7 @@
 #include "runtime/ui/requesters.h"
 #include "tests/support/test_jpeg.h"
 
+#include <QColorSpace>
 #include <QImage>
 #include <QScrollArea>
 #include <filesystem>
@@ -146,6 +147,25 @@ TEST(Preview, AvifIsShownUpright) {
     DropOnPreview(avif);
     EXPECT_EQ(ImagePixelWidth(PreviewImage), 256);
     EXPECT_EQ(ImagePixelHeight(PreviewImage), 512);
+}
+
+// A picture is shown in its own colours: a flat grey of level 128 under gamma
+// 1.8 is the light of sRGB's level 146, which the Gray tone shows as 145..146
+// (the conversion gives 146), where the same grey untagged shows as 128.
+TEST(Preview, ShowsAPictureInItsOwnColours) {
+    OpenFreshPreview();
+    TempFolder in("tintwell-preview");
+    QImage grey(64, 48, QImage::Format_RGB888);
+    grey.fill(QColor(128, 128, 128));
+    ASSERT_TRUE(grey.save(QString::fromStdString(in.path + "grey.png")));
+    grey.setColorSpace(QColorSpace(QColorSpace::Primaries::SRgb, 1.8f));
+    ASSERT_TRUE(grey.save(QString::fromStdString(in.path + "gamma18.png")));
+    ChoosePreset(0);
+    DropOnPreview(in.path + "grey.png");
+    EXPECT_EQ(PreviewPixel(10, 10), 0x808080u);
+    DropOnPreview(in.path + "gamma18.png");
+    const uint32_t shown = PreviewPixel(10, 10);
+    EXPECT_TRUE(shown == 0x929292u || shown == 0x919191u) << std::hex << shown;
 }
 
 TEST(Preview, RetonesOnAClickOnlyAndKeepsItsPictureOnFailures) {

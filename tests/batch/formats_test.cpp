@@ -1,6 +1,7 @@
 // Photographs of every kind through tintwell-batch, as a user converts them.
 #include "tests/batch/batch_harness.h"
 #include "tests/support/byte_compare.h"
+#include "tests/support/profiled_pictures.h"
 #include "tests/support/temp_folder.h"
 
 #include <QColorSpace>
@@ -366,6 +367,8 @@ TEST(Formats, ColourProfilesOnAndOff) {
     WriteFile(in.path + "adobe.jpg", adobe);
     WriteFile(in.path + "adobe-untagged.jpg", WithoutProfile(adobe));
     ASSERT_LT(WithoutProfile(adobe).size() + 500, adobe.size());
+    WriteProfiledPng(in.path + "tables.png", TableProfile());
+    WriteProfiledPng(in.path + "tables-untagged.png", {});
     const Bytes cmyk = ReadFileBytes(formats + "icc/IMAGING-136_1402522741337.jpg");
     WriteFile(in.path + "cmyk.jpg", cmyk);
     WriteFile(in.path + "cmyk-untagged.jpg", WithoutProfile(cmyk));
@@ -383,9 +386,11 @@ TEST(Formats, ColourProfilesOnAndOff) {
         {"off/srgb.jpg", "on/untagged.jpg", true},
         {"off/adobe.jpg", "on/adobe-untagged.jpg", true},
         {"off/grey-gamma18.png", "on/grey.png", true},
+        {"off/tables.png", "on/tables-untagged.png", true},
         {"on/cat_hif.png", "off/cat_hif.png", true}, // nclx: sRGB
         {"on/adobe.jpg", "on/adobe-untagged.jpg", false},
         {"on/grey-gamma18.png", "on/grey.png", false},
+        {"on/tables.png", "on/tables-untagged.png", false}, // through lcms2
         {"on/cosmos1650_yuv444_10bpc_p3pq_avif.png", "off/cosmos1650_yuv444_10bpc_p3pq_avif.png",
          false}, // nclx: Display P3, PQ
         // CMYK through its profile, through the plain rule, and as the

@@ -7,7 +7,7 @@
 #include "runtime/base/base_runtime.h"
 #include "runtime/base/text.h"
 #include "runtime/image/image_runtime.h"
-#include "tests/support/table_profile.h"
+#include "tests/support/profiled_pictures.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_jpeg.h"
 #include "tone/colour_profile.h"
@@ -23,7 +23,6 @@
 #include <filesystem>
 #include <fstream>
 #include <lcms2.h>
-#include <png.h>
 #include <string>
 #include <vector>
 
@@ -159,31 +158,6 @@ Differences Compare(const std::string &path) {
     return d;
 }
 
-// A PNG of PhotoPixels with a gamma of 1 / 1.8 and Adobe RGB's chromaticities,
-// or with `icc` as its profile.
-void WritePng(const std::string &path, const std::vector<unsigned char> &icc) {
-    const int w = 160, h = 120;
-    const std::vector<unsigned char> pixels = PhotoPixels(w, h);
-    std::FILE *file = std::fopen(path.c_str(), "wb");
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    png_init_io(png, file);
-    png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (icc.empty()) {
-        png_set_gAMA(png, info, 1 / 1.8);
-        png_set_cHRM(png, info, 0.3127, 0.3290, 0.64, 0.33, 0.21, 0.71, 0.15, 0.06);
-    } else {
-        png_set_iCCP(png, info, "tables", PNG_COMPRESSION_TYPE_BASE, icc.data(),
-                     png_uint_32(icc.size()));
-    }
-    png_write_info(png, info);
-    for (int y = 0; y < h; y++) png_write_row(png, &pixels[size_t(y * w * 3)]);
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    std::fclose(file);
-}
-
 struct Case {
     const char *file; // under formats/, or made here
     bool matrix;      // read through the program's own tables
@@ -199,10 +173,10 @@ TEST(ColourProfiles, LuminanceAsLcms2GivesIt) {
     StartImageRuntime();
     BuildLumaTables();
     TempFolder made("profiles");
-    WritePng(made.path + "gamma-chromaticities.png", {});
+    WriteProfiledPng(made.path + "gamma-chromaticities.png", {}, 1.8);
     const std::vector<unsigned char> tables = TableProfile();
     ASSERT_FALSE(tables.empty());
-    WritePng(made.path + "tables.png", tables);
+    WriteProfiledPng(made.path + "tables.png", tables);
     const Case cases[] = {
         {"icc/Picture.jpg", true, 1},                        // Adobe RGB (1998)
         {"icc/apple_gainmap_new.jpg", true, 1},              // Display P3

@@ -1,9 +1,14 @@
-// An RGB colour profile made of colour tables (no primaries, no curves), for
-// the tests and benchmarks of pictures whose colours lcms2 reads pixel by pixel.
+// Pictures that describe their colours, for the tests and benchmarks of colour
+// profiles: an RGB profile made of colour tables (no primaries, no curves),
+// which lcms2 reads pixel by pixel, and PNGs carrying a profile or a gamma.
 #pragma once
 
-#include <lcms2.h>
+#include "tests/support/test_jpeg.h"
 
+#include <cstdio>
+#include <lcms2.h>
+#include <png.h>
+#include <string>
 #include <vector>
 
 // An RGB profile made of colour tables: a 17-point grid of a gamma-1.8 picture
@@ -45,4 +50,31 @@ inline std::vector<unsigned char> TableProfile() {
     cmsCloseProfile(source);
     cmsFreeToneCurve(gamma);
     return bytes;
+}
+
+// A 160 x 120 PNG of PhotoPixels with `icc` as its profile, or with a gamma of
+// 1 / `gamma` and Adobe RGB's chromaticities, or neither (both left out).
+inline void WriteProfiledPng(const std::string &path, const std::vector<unsigned char> &icc,
+                             double gamma = 0) {
+    const int w = 160, h = 120;
+    const std::vector<unsigned char> pixels = PhotoPixels(w, h);
+    std::FILE *file = std::fopen(path.c_str(), "wb");
+    if (!file) return;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_init_io(png, file);
+    png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (gamma > 0) {
+        png_set_gAMA(png, info, 1 / gamma);
+        png_set_cHRM(png, info, 0.3127, 0.3290, 0.64, 0.33, 0.21, 0.71, 0.15, 0.06);
+    }
+    if (!icc.empty())
+        png_set_iCCP(png, info, "tables", PNG_COMPRESSION_TYPE_BASE, icc.data(),
+                     png_uint_32(icc.size()));
+    png_write_info(png, info);
+    for (int y = 0; y < h; y++) png_write_row(png, &pixels[size_t(y * w * 3)]);
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    std::fclose(file);
 }
