@@ -7,6 +7,7 @@
 #include "runtime/base/text.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -224,6 +225,46 @@ int NextBatchInput(InputWalker *w, BatchInput *input) {
     while (NextWalkedInput(w, input))
         if (w->shardCount <= 0 || ShardOfKey(input->Key, w->shardCount) == w->shardIndex) return 1;
     return 0;
+}
+
+namespace {
+
+// The folder `path` and every folder above it, by device and inode; empty when
+// it cannot be resolved.
+std::vector<std::pair<dev_t, ino_t>> FolderChain(const std::string &path) {
+    std::vector<std::pair<dev_t, ino_t>> chain;
+    char *resolved = realpath(path.c_str(), nullptr);
+    if (!resolved) return chain;
+    std::string folder = resolved;
+    std::free(resolved);
+    for (;;) {
+        struct stat status;
+        if (stat(folder.c_str(), &status) == 0) chain.push_back({status.st_dev, status.st_ino});
+        size_t slash = folder.rfind('/');
+        if (folder.size() <= 1 || slash == std::string::npos) break;
+        folder.resize(slash ? slash : 1);
+    }
+    return chain;
+}
+
+} // namespace
+
+bool WalkMayMeetOutputs(const std::vector<std::string> &arguments, const std::string &filesFrom,
+                        const std::string &outputFolder) {
+    if (!filesFrom.empty()) return true;
+    std::vector<std::pair<dev_t, ino_t>> output = FolderChain(outputFolder);
+    if (output.empty()) return true;
+    for (const std::string &argument : arguments) {
+        struct stat status;
+        if (stat(argument.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) continue;
+        std::vector<std::pair<dev_t, ino_t>> input = FolderChain(argument);
+        if (input.empty()) return true;
+        for (const auto &folder : output)
+            if (folder == input.front()) return true; // the output is inside this input
+        for (const auto &folder : input)
+            if (folder == output.front()) return true; // this input is inside the output
+    }
+    return false;
 }
 
 void EndInputWalk(InputWalker *walker) {

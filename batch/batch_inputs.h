@@ -67,5 +67,12 @@ int StartInputWalk(InputWalker *walker, const std::vector<std::string> &argument
 // cannot be a path come back as inputs of their own, so they show up with their
 // error instead of vanishing.
 int NextBatchInput(InputWalker *walker, BatchInput *input);
+// Whether a walk of `arguments` (and a watch of them) may meet files written
+// into `outputFolder`, which exists: when one of the folder arguments lies
+// inside it or it inside one of them (as the system resolves them, links and
+// all), or paths come from --files-from (a `find` over a tree that holds the
+// output folder). When not, the savers need not remember their outputs.
+bool WalkMayMeetOutputs(const std::vector<std::string> &arguments, const std::string &filesFrom,
+                        const std::string &outputFolder);
 // Closes whatever the walk still holds.
 void EndInputWalk(InputWalker *walker);

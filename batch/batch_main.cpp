@@ -6,6 +6,7 @@
 #include "batch/batch_run.h"
 #include "batch/batch_tone.h"
 #include "convert/jpeg_quality.h"
+#include "convert/output_name.h"
 #include "convert/stop_flag.h"
 #include "resources/version.h"
 #include "runtime/base/base_runtime.h"
@@ -211,6 +212,7 @@ int main(int argc, char **argv) {
         EndInputWalk(&walker);
         return ExitFailed;
     }
+    RememberOwnDrafts = WalkMayMeetOutputs(options.Inputs, options.FilesFrom, options.OutputFolder);
     if (!options.Report.empty() && (run.Report = OpenBatchReport(options.Report, &error)) < 0) {
         std::fprintf(stderr, "tintwell-batch: %s\n", error.c_str());
         EndFolderWatch(&watch);

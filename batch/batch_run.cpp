@@ -171,11 +171,12 @@ void Work(SharedRun *shared, const BatchRun *run, std::FILE *out, std::FILE *err
         BatchInput input;
         int64_t index = 0;
         String folder;
+        bool taken;
         {
             std::lock_guard<std::mutex> hold(shared->lock);
             // Nothing new starts once a stop is requested.
             if (StopRequested()) return;
-            bool taken = TakeInput(shared, run, &input);
+            taken = TakeInput(shared, run, &input);
             if (!taken && !run->Watch) return;
             // A stop that came while the walk looked for this file: it is not started.
             if (taken && StopRequested()) {
@@ -188,7 +189,7 @@ void Work(SharedRun *shared, const BatchRun *run, std::FILE *out, std::FILE *err
                 if (shared->cleaned.insert(folder).second) RemoveStaleDrafts(folder);
             }
         }
-        if (folder.empty()) {
+        if (!taken) {
             WaitForWatchedFiles(run->Watch, OutputWaitMs);
             continue;
         }

@@ -5,8 +5,12 @@
 // savers' drafts among them) and files this process wrote are passed over, so
 // an output folder inside a watched one does not feed itself.
 //
-// A file that was being written when the watch started is listed by the walk
-// as it then stood, and taken again when its writer closes it.
+// The watch starts before the walk, so nothing that arrives meanwhile is
+// missed; the price is that a file being written when the run starts, or one
+// that arrives while its folder is being listed, is taken by the walk and again
+// when its event comes (the second output then gets a stamped name). Nothing
+// remembers the walked files, so a watch over a large library costs no more
+// memory than the walk.
 //
 // NextWatchedInput is called under the run's lock; WaitForWatchedFiles by any
 // worker without it.

@@ -83,7 +83,7 @@ int64_t CreateOutputDraft(const String &path, String *draft) {
                            std::to_string(drafts.fetch_add(1) + 1) + std::string(DraftSuffix);
         *draft = folder + String(name.begin(), name.end());
         int64_t file = CreateBinFileExclusive(-1, *draft);
-        if (file) RememberOwnOutput(*draft);
+        if (file && RememberOwnDrafts) RememberOwnOutput(*draft);
         if (file || errno != EEXIST) return file;
     }
     return 0;
@@ -125,6 +125,8 @@ void DiscardOutputDraft(const String &draft) {
     RemoveFile(draft);
     errno = failure;
 }
+
+bool RememberOwnDrafts = true;
 
 void RememberOwnOutput(const String &path) {
     std::string native;

@@ -72,5 +72,8 @@ void DiscardOutputDraft(const String &draft);
 // Files and folders this process made for its outputs, by device and inode. A
 // draft is remembered when it is created, before it can appear under an
 // output's name, so a folder walk that meets the output already knows it.
+// A caller whose inputs can never meet its outputs clears RememberOwnDrafts
+// before the first save, so that a run of any length keeps no record per file.
+extern bool RememberOwnDrafts;
 void RememberOwnOutput(const String &path);
 bool IsOwnOutput(uint64_t device, uint64_t inode);
