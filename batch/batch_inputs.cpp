@@ -7,6 +7,7 @@
 #include "runtime/base/text.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -48,8 +49,10 @@ bool EnterFolder(InputWalker *w, const String &folder, const String &relative) {
     return true;
 }
 
-BatchInput UnlistedFolder(const String &path, const String &relative, const String &name) {
-    return BatchInput{path, relative, name, std::string("cannot list: ") + std::strerror(errno)};
+BatchInput UnlistedFolder(const String &path, const String &relative, const String &name,
+                          const String &key) {
+    return BatchInput{path, relative, name, std::string("cannot list: ") + std::strerror(errno),
+                      key};
 }
 
 // Refills the list's buffer, waiting in short steps so that a stop ends the wait
@@ -131,7 +134,10 @@ int StartInputWalk(InputWalker *walker, const std::vector<std::string> &argument
     return 1;
 }
 
-int NextBatchInput(InputWalker *w, BatchInput *input) {
+namespace {
+
+// The next input of the walk, whatever its shard.
+int NextWalkedInput(InputWalker *w, BatchInput *input) {
     for (;;) {
         // Inside a folder: its visible regular files, and with --recursive its
         // visible sub-folders (real folders only, so a link cannot loop).
@@ -154,13 +160,13 @@ int NextBatchInput(InputWalker *w, BatchInput *input) {
             if (kind == ListingEntryFolder) {
                 // EnterFolder may reallocate the list: `top` is not used after it.
                 if (w->recursive && !EnterFolder(w, path, relative + name + u"/")) {
-                    *input = UnlistedFolder(path, relative, path);
+                    *input = UnlistedFolder(path, relative, path, relative + name);
                     return 1;
                 }
                 continue;
             }
             if (kind != ListingEntryFile || leadsTo == KindFolder) continue;
-            *input = BatchInput{path, relative, path, std::string()};
+            *input = BatchInput{path, relative, path, std::string(), relative + name};
             return 1;
         }
         std::string next;
@@ -179,10 +185,13 @@ int NextBatchInput(InputWalker *w, BatchInput *input) {
             }
         }
         String path = StringFromUtf8(next);
-        String name = FileNamePart(path);
+        // "shoot/" is named "shoot", whether or not it turns out to be a folder.
+        String trimmed = path;
+        while (trimmed.size() > 1 && trimmed.back() == u'/') trimmed.pop_back();
+        String name = FileNamePart(trimmed);
         if (name.empty()) name = path;
         if (!error.empty()) {
-            *input = BatchInput{path, String(), name, error};
+            *input = BatchInput{path, String(), name, error, path};
             return 1;
         }
         // A folder is expanded; anything else (a missing file included) is handed
@@ -191,12 +200,71 @@ int NextBatchInput(InputWalker *w, BatchInput *input) {
         if (kind == KindOwn) continue;
         if (kind == KindFolder) {
             if (EnterFolder(w, path, String())) continue;
-            *input = UnlistedFolder(path, String(), name);
+            *input = UnlistedFolder(path, String(), name, path);
             return 1;
         }
-        *input = BatchInput{path, String(), name, std::string()};
+        *input = BatchInput{path, String(), name, std::string(), path};
         return 1;
     }
+}
+
+} // namespace
+
+int ShardOfKey(const String &key, int count) {
+    std::string bytes;
+    if (!NativePath(key, &bytes)) bytes = Utf8Of(key);
+    uint64_t hash = 14695981039346656037ull; // FNV-1a offset basis
+    for (unsigned char byte : bytes) {
+        hash ^= byte;
+        hash *= 1099511628211ull; // FNV prime
+    }
+    return count > 0 ? int(hash % uint64_t(count)) + 1 : 1;
+}
+
+int NextBatchInput(InputWalker *w, BatchInput *input) {
+    while (NextWalkedInput(w, input))
+        if (w->shardCount <= 0 || ShardOfKey(input->Key, w->shardCount) == w->shardIndex) return 1;
+    return 0;
+}
+
+namespace {
+
+// The folder `path` and every folder above it, by device and inode; empty when
+// it cannot be resolved.
+std::vector<std::pair<dev_t, ino_t>> FolderChain(const std::string &path) {
+    std::vector<std::pair<dev_t, ino_t>> chain;
+    char *resolved = realpath(path.c_str(), nullptr);
+    if (!resolved) return chain;
+    std::string folder = resolved;
+    std::free(resolved);
+    for (;;) {
+        struct stat status;
+        if (stat(folder.c_str(), &status) == 0) chain.push_back({status.st_dev, status.st_ino});
+        size_t slash = folder.rfind('/');
+        if (folder.size() <= 1 || slash == std::string::npos) break;
+        folder.resize(slash ? slash : 1);
+    }
+    return chain;
+}
+
+} // namespace
+
+bool WalkMayMeetOutputs(const std::vector<std::string> &arguments, const std::string &filesFrom,
+                        const std::string &outputFolder) {
+    if (!filesFrom.empty()) return true;
+    std::vector<std::pair<dev_t, ino_t>> output = FolderChain(outputFolder);
+    if (output.empty()) return true;
+    for (const std::string &argument : arguments) {
+        struct stat status;
+        if (stat(argument.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) continue;
+        std::vector<std::pair<dev_t, ino_t>> input = FolderChain(argument);
+        if (input.empty()) return true;
+        for (const auto &folder : output)
+            if (folder == input.front()) return true; // the output is inside this input
+        for (const auto &folder : input)
+            if (folder == output.front()) return true; // this input is inside the output
+    }
+    return false;
 }
 
 void EndInputWalk(InputWalker *walker) {

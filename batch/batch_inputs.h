@@ -27,7 +27,14 @@ struct BatchInput {
     String Name;       // as the lines show it: the file name, or for a file of a
                        // folder argument that argument's path down to the file
     std::string Error; // why it cannot be converted, known before trying (else empty)
+    String Key;        // what --shard hashes: for a file of a folder argument the
+                       // path below that folder ("a/b/x.jpg"), else the path as given
 };
+
+// The shard (1..count) an input of `key` belongs to: FNV-1a of 64 bits over the
+// key's bytes as the file system holds them, modulo `count`, plus 1. The same
+// on every machine and in every run, whatever the folder is mounted as.
+int ShardOfKey(const String &key, int count);
 
 struct InputFolder {
     int64_t listing;
@@ -44,10 +51,12 @@ struct InputWalker {
     size_t bufferAt = 0, bufferEnd = 0;
     bool skippingLine = false; // the rest of an over-long line is being passed over
     bool recursive = false;
-    std::vector<InputFolder> folders; // the folders being walked, innermost last
+    std::vector<InputFolder> folders;   // the folders being walked, innermost last
+    int shardIndex = 0, shardCount = 0; // --shard: only inputs of shard index of count
 };
 
-// Prepares a walk. `filesFrom` is empty, "-" (standard input) or a file; answers
+// Prepares a walk (of every input; set shardIndex and shardCount after it to
+// keep one shard's). `filesFrom` is empty, "-" (standard input) or a file; answers
 // 0 when that file cannot be opened. A FIFO is opened without waiting for its
 // writer.
 int StartInputWalk(InputWalker *walker, const std::vector<std::string> &arguments,
@@ -58,5 +67,12 @@ int StartInputWalk(InputWalker *walker, const std::vector<std::string> &argument
 // cannot be a path come back as inputs of their own, so they show up with their
 // error instead of vanishing.
 int NextBatchInput(InputWalker *walker, BatchInput *input);
+// Whether a walk of `arguments` (and a watch of them) may meet files written
+// into `outputFolder`, which exists: when one of the folder arguments lies
+// inside it or it inside one of them (as the system resolves them, links and
+// all), or paths come from --files-from (a `find` over a tree that holds the
+// output folder). When not, the savers need not remember their outputs.
+bool WalkMayMeetOutputs(const std::vector<std::string> &arguments, const std::string &filesFrom,
+                        const std::string &outputFolder);
 // Closes whatever the walk still holds.
 void EndInputWalk(InputWalker *walker);

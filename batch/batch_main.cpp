@@ -2,13 +2,16 @@
 // batch_options.h for the command line and tintwell-batch.1.in for the manual.
 #include "batch/batch_inputs.h"
 #include "batch/batch_options.h"
+#include "batch/batch_report.h"
 #include "batch/batch_run.h"
 #include "batch/batch_tone.h"
 #include "convert/jpeg_quality.h"
+#include "convert/output_name.h"
 #include "convert/stop_flag.h"
 #include "resources/version.h"
 #include "runtime/base/base_runtime.h"
 #include "runtime/base/memory_budget.h"
+#include "runtime/base/paths.h"
 #include "runtime/base/text.h"
 #include "runtime/image/image_runtime.h"
 #include "tone/luma_tables.h"
@@ -17,6 +20,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -65,6 +69,7 @@ int64_t CountInputs(const BatchOptions &options) {
         return -1;
     InputWalker walker;
     if (!StartInputWalk(&walker, options.Inputs, options.FilesFrom, options.Recursive)) return -1;
+    walker.shardIndex = options.ShardIndex, walker.shardCount = options.ShardCount;
     int64_t count = 0;
     for (BatchInput input; NextBatchInput(&walker, &input);) {
         if (StopRequested()) {
@@ -75,6 +80,22 @@ int64_t CountInputs(const BatchOptions &options) {
     }
     EndInputWalk(&walker);
     return count;
+}
+
+// Why the output folder cannot be made: a file in its place or above it is
+// named; anything else is the system's reason.
+std::string OutputFolderProblem(const String &folder, int error) {
+    String step = folder;
+    while (step.size() > 1 && step.back() == u'/') step.pop_back();
+    for (;;) {
+        if (PathSize(step) >= 0)
+            return step.size() + 1 >= folder.size() ? "is a file"
+                                                    : PrintableUtf8(step) + " is a file";
+        size_t slash = step.rfind(u'/');
+        if (slash == String::npos || slash == 0) break;
+        step.resize(slash);
+    }
+    return std::strerror(error);
 }
 
 } // namespace
@@ -162,24 +183,48 @@ int main(int argc, char **argv) {
             run.Shift, run.Conversion.MaxWidth, run.Conversion.MaxHeight,
             run.Conversion.JpegQuality, run.Jobs, MemoryText(PictureMemoryShare()).c_str());
 
+    run.SkipExisting = options.SkipExisting;
     InputWalker walker;
     if (!StartInputWalk(&walker, options.Inputs, options.FilesFrom, options.Recursive))
         return UsageError("cannot read --files-from " + options.FilesFrom);
+    walker.shardIndex = options.ShardIndex, walker.shardCount = options.ShardCount;
     if (options.DryRun) {
         int64_t unreadable = DryRunBatch(run, &walker, stdout);
         EndInputWalk(&walker);
         if (Interrupted) return ExitInterrupted;
         return unreadable ? ExitFailed : ExitDone;
     }
+    // The watch starts before the walk, so a file that arrives meanwhile is not
+    // missed.
+    FolderWatch watch;
+    if (options.Watch) {
+        if (!StartFolderWatch(&watch, options.Inputs, options.Recursive, &error)) {
+            EndInputWalk(&walker);
+            return UsageError(error);
+        }
+        watch.shardIndex = options.ShardIndex, watch.shardCount = options.ShardCount;
+        run.Watch = &watch;
+    }
     if (!MakeFolderPath(run.OutputFolder)) {
-        std::fprintf(stderr, "tintwell-batch: cannot make the output folder %s\n",
-                     options.OutputFolder.c_str());
+        std::string why = OutputFolderProblem(run.OutputFolder, errno);
+        std::fprintf(stderr, "tintwell-batch: cannot make the output folder %s: %s\n",
+                     options.OutputFolder.c_str(), why.c_str());
+        EndFolderWatch(&watch);
         EndInputWalk(&walker);
         return ExitFailed;
     }
-    run.Progress = options.Verbosity > 0 && isatty(STDERR_FILENO);
+    RememberOwnDrafts = WalkMayMeetOutputs(options.Inputs, options.FilesFrom, options.OutputFolder);
+    if (!options.Report.empty() && (run.Report = OpenBatchReport(options.Report, &error)) < 0) {
+        std::fprintf(stderr, "tintwell-batch: %s\n", error.c_str());
+        EndFolderWatch(&watch);
+        EndInputWalk(&walker);
+        return ExitFailed;
+    }
+    run.Progress = options.Verbosity > 0 && isatty(STDERR_FILENO) && !options.Watch;
     if (run.Progress) run.Total = CountInputs(options);
     BatchCounts counts = RunBatch(run, &walker, stdout, stderr);
+    if (run.Report >= 0) close(run.Report);
+    EndFolderWatch(&watch);
     EndInputWalk(&walker);
     if (Interrupted) return ExitInterrupted;
     return counts.Failed || counts.Cancelled ? ExitFailed : ExitDone;

@@ -18,13 +18,14 @@ struct OptionName {
 };
 
 const OptionName Options[] = {
-    {"out", 'o', true},           {"preset", 'p', true},     {"stops", 0, true},
-    {"shift", 's', true},         {"max", 'm', true},        {"quality", 'q', true},
-    {"recursive", 'r', false},    {"jobs", 'j', true},       {"files-from", 0, true},
-    {"list-presets", 0, false},   {"export-lut", 0, true},   {"dry-run", 'n', false},
-    {"quiet", 0, false},          {"verbose", 0, false},     {"help", 'h', false},
-    {"version", 0, false},        {"memory-limit", 0, true}, {"format", 0, true},
-    {"colour-profiles", 0, true},
+    {"out", 'o', true},          {"preset", 'p', true},        {"stops", 0, true},
+    {"shift", 's', true},        {"max", 'm', true},           {"quality", 'q', true},
+    {"recursive", 'r', false},   {"jobs", 'j', true},          {"files-from", 0, true},
+    {"list-presets", 0, false},  {"export-lut", 0, true},      {"dry-run", 'n', false},
+    {"quiet", 0, false},         {"verbose", 0, false},        {"help", 'h', false},
+    {"version", 0, false},       {"memory-limit", 0, true},    {"format", 0, true},
+    {"skip-existing", 0, false}, {"shard", 0, true},           {"report", 0, true},
+    {"watch", 0, false},         {"colour-profiles", 0, true},
 };
 
 const OptionName *FindLong(const std::string &name) {
@@ -65,6 +66,20 @@ bool ReadBox(const std::string &text, int32_t *width, int32_t *height) {
     if (!ReadInteger(a, 0, BatchBoxLimit, &w) || !ReadInteger(b, 0, BatchBoxLimit, &h))
         return false;
     *width = int32_t(w), *height = int32_t(h);
+    return true;
+}
+
+// "K/N", 1 <= K <= N <= BatchMostShards.
+bool ReadShard(const std::string &text, int *index, int *count) {
+    size_t slash = text.find('/');
+    if (slash == std::string::npos) return false;
+    std::string k = text.substr(0, slash), n = text.substr(slash + 1);
+    long kv = 0, nv = 0;
+    for (const std::string *side : {&k, &n})
+        if (side->empty() || side->find_first_not_of("0123456789") != std::string::npos)
+            return false;
+    if (!ReadInteger(n, 1, BatchMostShards, &nv) || !ReadInteger(k, 1, nv, &kv)) return false;
+    *index = int(kv), *count = int(nv);
     return true;
 }
 
@@ -160,6 +175,17 @@ bool Apply(const OptionName &option, const std::string &value, BatchOptions *o,
         o->ExportLut = value;
     } else if (name == "--dry-run") {
         o->DryRun = true;
+    } else if (name == "--skip-existing") {
+        o->SkipExisting = true;
+    } else if (name == "--shard") {
+        if (!ReadShard(value, &o->ShardIndex, &o->ShardCount))
+            return Fail(error, "--shard must be K/N with 1 <= K <= N (N up to 1000000), not \"" +
+                                   value + "\"");
+    } else if (name == "--report") {
+        if (value.empty()) return Fail(error, "--report needs a file name");
+        o->Report = value;
+    } else if (name == "--watch") {
+        o->Watch = true;
     } else if (name == "--quiet") {
         o->Verbosity = 0;
     } else if (name == "--verbose") {
@@ -228,6 +254,8 @@ int ParseBatchArguments(int argc, const char *const *argv, BatchOptions *options
         return Fail(error, "--out is required: the folder the toned files go to");
     if (converts && o.DryRun && o.OutputFolder.empty())
         return Fail(error, "--out is required, also for --dry-run (it names the outputs)");
+    if (converts && o.Watch && o.DryRun)
+        return Fail(error, "--watch converts what appears; it cannot go with --dry-run");
     *options = o;
     error->clear();
     return 1;
@@ -263,6 +291,12 @@ constexpr const char *UsageTail =
     "      --list-presets     print every preset row with its name and stops, then exit\n"
     "      --export-lut FILE.png   write the tone's colour table (2048 x 1, RGB), then exit\n"
     "  -n, --dry-run          print what would be converted and the output names\n"
+    "      --skip-existing    leave out inputs whose output name is taken already\n"
+    "      --shard K/N        convert only shard K of N (a hash of each path below\n"
+    "                         its argument), for N runs side by side\n"
+    "      --report FILE      write one JSON line per file and a summary to FILE\n"
+    "      --watch            then keep watching the folders and convert what\n"
+    "                         appears in them, until interrupted\n"
     "      --quiet            print only failures\n"
     "      --verbose          also print the settings in use\n"
     "  -h, --help             this text\n"

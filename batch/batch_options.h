@@ -13,6 +13,7 @@ constexpr int BatchShiftLimit = 116;
 constexpr int BatchMaxJobs = 64;
 constexpr int32_t BatchBoxLimit = 32767;
 constexpr int64_t BatchMemoryLimitMost = int64_t(1) << 50; // 1 PiB
+constexpr int BatchMostShards = 1000000;
 
 struct BatchOptions {
     std::string OutputFolder; // -o, --out
@@ -32,6 +33,11 @@ struct BatchOptions {
     bool ListPresets = false;      // --list-presets
     std::string ExportLut;         // --export-lut
     bool DryRun = false;           // -n, --dry-run
+    bool SkipExisting = false;     // --skip-existing
+    int ShardIndex = 0;            // --shard K/N: K (1..N); 0: no shards
+    int ShardCount = 0;            // N
+    std::string Report;            // --report FILE (JSON Lines)
+    bool Watch = false;            // --watch
     int Verbosity = 1;             // 0 --quiet, 1 normal, 2 --verbose
     bool Help = false;             // -h, --help
     bool Version = false;          // --version

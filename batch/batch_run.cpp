@@ -1,5 +1,7 @@
 #include "batch/batch_run.h"
 
+#include "batch/batch_report.h"
+#include "batch/batch_resume.h"
 #include "convert/output_name.h"
 #include "convert/stop_flag.h"
 #include "runtime/base/dates.h"
@@ -57,6 +59,12 @@ void WriteText(std::FILE *out, const std::string &text) {
     }
 }
 
+// A finished file's log line and report line, kept until the files before it
+// are finished too.
+struct FinishedLines {
+    std::string log, report;
+};
+
 // What the workers share; everything behind `lock`.
 struct SharedRun {
     std::mutex lock;
@@ -64,7 +72,8 @@ struct SharedRun {
     bool inputsEnded = false;
     int64_t handedOut = 0;
     int64_t nextToPrint = 0;
-    std::map<int64_t, std::string> waiting; // finished lines behind an earlier file
+    std::map<int64_t, FinishedLines> waiting; // finished lines behind an earlier file
+    std::set<String> cleaned;                 // output folders rid of stale drafts
     BatchCounts counts;
     int64_t pixels = 0;
     int64_t start = 0, lastProgress = 0;
@@ -99,23 +108,28 @@ void DrawProgress(SharedRun &shared, const BatchRun &run, std::FILE *err, bool l
     std::fflush(err);
 }
 
-// Records one finished file and prints every line that is now in order.
+// Records one finished file and prints every line that is now in order; its
+// report line (when there is a report) goes to the report in the same order.
 void Finish(SharedRun &shared, const BatchRun &run, int64_t index, int status,
-            const std::string &line, int64_t pixels, std::FILE *out, std::FILE *err) {
+            const std::string &line, const std::string &reportLine, int64_t pixels, std::FILE *out,
+            std::FILE *err) {
     std::lock_guard<std::mutex> hold(shared.lock);
     if (status == StatusDone)
         shared.counts.Done++;
     else if (status == StatusCancelled)
         shared.counts.Cancelled++;
+    else if (status == StatusSkipped)
+        shared.counts.Skipped++;
     else
         shared.counts.Failed++;
     shared.pixels += pixels;
     bool shown = run.Verbosity > 0 || status == StatusError;
-    shared.waiting[index] = shown ? line : std::string();
+    shared.waiting[index] = {shown ? line : std::string(), reportLine};
     std::string lines;
     for (auto at = shared.waiting.find(shared.nextToPrint); at != shared.waiting.end();
          at = shared.waiting.find(shared.nextToPrint)) {
-        if (!at->second.empty()) lines += at->second + "\n";
+        if (!at->second.log.empty()) lines += at->second.log + "\n";
+        if (run.Report >= 0) WriteReportLine(run.Report, at->second.report);
         shared.waiting.erase(at);
         shared.nextToPrint++;
     }
@@ -131,31 +145,71 @@ void Finish(SharedRun &shared, const BatchRun &run, int64_t index, int status,
     }
 }
 
+// The next input: from the walk, then from the watch. 0 when there is none
+// (for now, with a watch).
+int TakeInput(SharedRun *shared, const BatchRun *run, BatchInput *input) {
+    if (!shared->inputsEnded) {
+        if (NextBatchInput(shared->walker, input)) return 1;
+        shared->inputsEnded = true;
+    }
+    return run->Watch && NextWatchedInput(run->Watch, input);
+}
+
+// The report's line of a finished file; empty without a report.
+std::string ReportOf(const BatchRun &run, const BatchInput &input, int status,
+                     const ConversionOutcome &outcome, String output, int64_t millis) {
+    if (run.Report < 0) return std::string();
+    ReportEntry entry{status, output, std::string(), millis, 0};
+    if (status == StatusError) entry.Reason = FailureReason(input, outcome);
+    if (status == StatusDone) entry.Bytes = std::max<int64_t>(PathSize(output), 0);
+    return ReportFileLine(input, outcome, entry);
+}
+
 void Work(SharedRun *shared, const BatchRun *run, std::FILE *out, std::FILE *err) {
     const StatusSink quiet{};
     for (;;) {
         BatchInput input;
-        int64_t index;
+        int64_t index = 0;
+        String folder;
+        bool taken;
         {
             std::lock_guard<std::mutex> hold(shared->lock);
             // Nothing new starts once a stop is requested.
-            if (shared->inputsEnded || StopRequested()) return;
-            if (!NextBatchInput(shared->walker, &input)) {
-                shared->inputsEnded = true;
+            if (StopRequested()) return;
+            taken = TakeInput(shared, run, &input);
+            if (!taken && !run->Watch) return;
+            // A stop that came while the walk looked for this file: it is not started.
+            if (taken && StopRequested()) {
+                shared->counts.NotStarted++;
                 return;
             }
-            // A stop that came while the walk looked for this file: it is not started.
-            if (StopRequested()) return;
-            index = shared->handedOut++;
+            if (taken) {
+                index = shared->handedOut++;
+                folder = run->OutputFolder + input.Relative;
+                if (shared->cleaned.insert(folder).second) RemoveStaleDrafts(folder);
+            }
         }
-        String folder = run->OutputFolder + input.Relative;
+        if (!taken) {
+            WaitForWatchedFiles(run->Watch, OutputWaitMs);
+            continue;
+        }
         ConversionOutcome outcome;
         int status;
         if (!input.Error.empty()) {
-            Finish(*shared, *run, index, StatusError, BatchLine(input, StatusError, outcome), 0,
-                   out, err);
+            Finish(*shared, *run, index, StatusError, BatchLine(input, StatusError, outcome),
+                   ReportOf(*run, input, StatusError, outcome, String(), 0), 0, out, err);
             continue;
         }
+        if (run->SkipExisting) {
+            String plain = PlainOutputName(input.Path, folder, run->Conversion.OutputFormat);
+            if (!plain.empty() && PathSize(plain) >= 0) {
+                Finish(*shared, *run, index, StatusSkipped,
+                       BatchLine(input, StatusSkipped, outcome),
+                       ReportOf(*run, input, StatusSkipped, outcome, plain, 0), 0, out, err);
+                continue;
+            }
+        }
+        int64_t start = MillisecondClock();
         if (!input.Relative.empty() && !MakeFolderPath(folder)) {
             status = StatusError;
             outcome.FailedStage = StageSave;
@@ -165,8 +219,10 @@ void Work(SharedRun *shared, const BatchRun *run, std::FILE *out, std::FILE *err
             status = ConvertOneFile(input.Path, folder, run->Conversion, run->Shift, index + 1, 0,
                                     quiet, &outcome);
         }
-        Finish(*shared, *run, index, status, BatchLine(input, status, outcome), outcome.Pixels, out,
-               err);
+        std::string report =
+            ReportOf(*run, input, status, outcome, outcome.Placed, MillisecondClock() - start);
+        Finish(*shared, *run, index, status, BatchLine(input, status, outcome), report,
+               outcome.Pixels, out, err);
     }
 }
 
@@ -194,6 +250,15 @@ int MakeFolderPath(const String &folder) {
     return 0;
 }
 
+std::string FailureReason(const BatchInput &input, const ConversionOutcome &outcome) {
+    // An input's own error was known before the file was tried.
+    if (!input.Error.empty()) return input.Error;
+    if (outcome.FailedStage == StageSave)
+        return "cannot write " + PrintableUtf8(outcome.Output) + ": " +
+               std::strerror(outcome.SaveError ? outcome.SaveError : EIO);
+    return outcome.Reason;
+}
+
 std::string BatchLine(const BatchInput &input, int status, const ConversionOutcome &outcome) {
     // One line per file, whatever the name holds: control characters (a line
     // feed in a name, say) are shown as "?", bytes that are not UTF-8 as U+FFFD.
@@ -203,24 +268,20 @@ std::string BatchLine(const BatchInput &input, int status, const ConversionOutco
         return "[Done]  " + shown;
     case StatusCancelled:
         return "[Cancelled]  " + shown;
+    case StatusSkipped:
+        return "[Skipped]  " + shown;
     default:
-        break;
+        return "[Error]  " + shown + "  " + FailureReason(input, outcome);
     }
-    // An input's own error was known before the file was tried.
-    std::string reason = input.Error;
-    if (!reason.empty()) return "[Error]  " + shown + "  " + reason;
-    if (outcome.FailedStage == StageSave)
-        reason = "cannot write " + PrintableUtf8(outcome.Output) + ": " +
-                 std::strerror(outcome.SaveError ? outcome.SaveError : EIO);
-    else
-        reason = outcome.Reason;
-    return "[Error]  " + shown + "  " + reason;
 }
 
 BatchCounts RunBatch(const BatchRun &run, InputWalker *walker, std::FILE *out, std::FILE *err) {
     SharedRun shared;
     shared.walker = walker;
     shared.start = MillisecondClock();
+    // The output folder itself at the start; its sub-folders as files go to them.
+    shared.cleaned.insert(run.OutputFolder);
+    RemoveStaleDrafts(run.OutputFolder);
     std::vector<std::thread> workers;
     for (int n = 0; n < std::max(run.Jobs, 1); n++)
         workers.emplace_back(Work, &shared, &run, out, err);
@@ -229,14 +290,22 @@ BatchCounts RunBatch(const BatchRun &run, InputWalker *walker, std::FILE *out, s
         std::fputs("\r\033[K", err);
         std::fflush(err);
     }
-    const BatchCounts &c = shared.counts;
+    BatchCounts &c = shared.counts;
+    // After a stop the rest of the walk is only counted: what was never started.
+    if (StopRequested()) {
+        BatchInput rest;
+        while (TakeInput(&shared, &run, &rest)) c.NotStarted++;
+    }
+    int64_t millis = MillisecondClock() - shared.start;
+    if (run.Report >= 0)
+        WriteReportLine(run.Report, ReportSummaryLine(c.Done, c.Failed, c.Cancelled, c.Skipped,
+                                                      c.NotStarted, millis));
     if (run.Verbosity > 0) {
-        int64_t seconds = (MillisecondClock() - shared.start) / 1000;
-        char summary[160];
-        std::snprintf(summary, sizeof summary, "%lld done, %lld failed, %lld cancelled in %s\n",
-                      (long long)c.Done, (long long)c.Failed, (long long)c.Cancelled,
-                      Duration(seconds).c_str());
-        WriteText(out, summary);
+        std::string counts = std::to_string(c.Done) + " done, " + std::to_string(c.Failed) +
+                             " failed, " + std::to_string(c.Cancelled) + " cancelled";
+        if (run.SkipExisting) counts += ", " + std::to_string(c.Skipped) + " skipped";
+        if (c.NotStarted) counts += ", " + std::to_string(c.NotStarted) + " not started";
+        WriteText(out, counts + " in " + Duration(millis / 1000) + "\n");
     }
     return c;
 }
@@ -247,25 +316,22 @@ int64_t DryRunBatch(const BatchRun &run, InputWalker *walker, std::FILE *out) {
     // other, so two inputs of one name get the names the savers would give them.
     std::set<String> given;
     for (BatchInput input; !StopRequested() && NextBatchInput(walker, &input);) {
-        std::string native;
-        unsigned char head[3] = {0, 0, 0};
-        int descriptor = -1;
-        if (input.Error.empty() && NativePath(input.Path, &native))
-            descriptor = OpenRegularFileForReading(native);
-        if (descriptor < 0) {
+        String output;
+        if (input.Error.empty())
+            output = PlainOutputName(input.Path, run.OutputFolder + input.Relative,
+                                     run.Conversion.OutputFormat);
+        if (output.empty()) {
             unreadable++;
             WriteText(out, BatchLine(input, StatusError, ConversionOutcome{}) + "\n");
             continue;
         }
-        bool jpeg =
-            read(descriptor, head, 3) == 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
-        close(descriptor);
-        // The loader tries JPEG first; the saver follows the loader unless a
-        // format is asked for.
-        jpeg = WrittenAsJpeg(run.Conversion.OutputFormat, jpeg);
-        String target = run.OutputFolder + input.Relative + FileNamePart(input.Path);
-        std::u16string_view extension = jpeg ? JpegExtension : PngExtension;
-        String output = jpeg ? JpegOutputName(target) : PngOutputName(target);
+        if (run.SkipExisting && PathSize(output) >= 0) {
+            WriteText(out, BatchLine(input, StatusSkipped, ConversionOutcome{}) + "\n");
+            continue;
+        }
+        // The savers' own extensions: "jpg" and "jpeg" for JPEG, "png" for PNG.
+        std::u16string_view extension =
+            TextLower(ExtensionPart(output)) == u"png" ? PngExtension : JpegExtension;
         String stamped = StampedOutputName(output, extension);
         for (int64_t attempt = 1; PathSize(output) != PathMissing || given.count(output); attempt++)
             output = NumberedOutputName(stamped, attempt);

@@ -103,16 +103,16 @@ void BandDone(Output &out, int64_t first, int64_t rows) {
     if (out.png) PngRowsArrived(out.png, first + rows);
 }
 
-// Every row is toned: the file is finished and placed. 1 when it was; else 0
-// with errno saying why.
-int PlaceOutput(Output &out) {
-    String name = OutputName(out);
-    if (out.jpeg) return EndJpegStream(std::exchange(out.jpeg, nullptr), true, &name);
-    if (out.png) return EndPngStream(std::exchange(out.png, nullptr), true, &name);
+// Every row is toned: the file is finished and placed. 1 with the name it went
+// under in *placed when it was; else 0 with errno saying why.
+int PlaceOutput(Output &out, String *placed) {
+    *placed = OutputName(out);
+    if (out.jpeg) return EndJpegStream(std::exchange(out.jpeg, nullptr), true, placed);
+    if (out.png) return EndPngStream(std::exchange(out.png, nullptr), true, placed);
     errno = 0;
     if (out.turn > 1 && !(out.image = OrientUpright(out.image, out.turn))) return 0;
-    return out.asJpeg ? SaveJpeg(out.image, out.path, out.quality, out.orientation)
-                      : SavePng(out.image, out.path);
+    return out.asJpeg ? SaveJpeg(out.image, out.path, out.quality, out.orientation, placed)
+                      : SavePng(out.image, out.path, placed);
 }
 
 } // namespace
@@ -188,7 +188,15 @@ int ConvertBands(PictureSource &source, const String &path, const String &output
     if (StopRequested()) return StatusCancelled;
     ReportStatus(sink, StatusSaving, ordinal, data);
     outcome.Output = out.path;
-    if (PlaceOutput(out)) return StatusDone;
+    outcome.SourceWidth = source.StoredWidth, outcome.SourceHeight = source.StoredHeight;
+    // Orientations 5 to 8 turn the picture a quarter.
+    bool quarter = out.turn >= 5 && out.turn <= 8;
+    outcome.OutputWidth = quarter ? h : w, outcome.OutputHeight = quarter ? w : h;
+    String placed;
+    if (PlaceOutput(out, &placed)) {
+        outcome.Placed = placed;
+        return StatusDone;
+    }
     if (StopRequested()) return StatusCancelled;
     outcome.FailedStage = StageSave;
     outcome.SaveError = errno;

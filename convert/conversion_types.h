@@ -51,5 +51,8 @@ struct ConversionOutcome {
     int SaveError = 0;  // errno right after a failed save, 0 if none was set
     int64_t Pixels = 0; // width x height of the picture in the box
     String Output;      // the path handed to the writer (before its naming rules)
+    String Placed;      // the name the output was placed under, once it was
     std::string Reason; // why reading failed
+    int64_t SourceWidth = 0, SourceHeight = 0; // as the file stores the picture
+    int64_t OutputWidth = 0, OutputHeight = 0; // as written (turned upright when it was)
 };

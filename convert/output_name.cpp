@@ -79,14 +79,30 @@ int64_t CreateOutputDraft(const String &path, String *draft) {
     static std::atomic<uint64_t> drafts{0};
     String folder = FolderPart(path);
     for (int attempt = 0; attempt < 64; attempt++) {
-        std::string name = ".tintwell-" + std::to_string(getpid()) + "-" +
-                           std::to_string(drafts.fetch_add(1) + 1) + ".part";
+        std::string name = std::string(DraftPrefix) + std::to_string(getpid()) + "-" +
+                           std::to_string(drafts.fetch_add(1) + 1) + std::string(DraftSuffix);
         *draft = folder + String(name.begin(), name.end());
         int64_t file = CreateBinFileExclusive(-1, *draft);
-        if (file) RememberOwnOutput(*draft);
+        if (file && RememberOwnDrafts) RememberOwnOutput(*draft);
         if (file || errno != EEXIST) return file;
     }
     return 0;
+}
+
+int64_t DraftProcess(std::string_view name) {
+    if (name.size() <= DraftPrefix.size() + DraftSuffix.size() || !name.starts_with(DraftPrefix) ||
+        !name.ends_with(DraftSuffix))
+        return 0;
+    name = name.substr(DraftPrefix.size(), name.size() - DraftPrefix.size() - DraftSuffix.size());
+    size_t dash = name.find('-');
+    if (dash == 0 || dash > 10 || dash + 1 == name.size()) return 0;
+    int64_t process = 0;
+    for (size_t i = 0; i < name.size(); i++) {
+        if (i == dash) continue;
+        if (name[i] < '0' || name[i] > '9') return 0;
+        if (i < dash) process = process * 10 + (name[i] - '0');
+    }
+    return process;
 }
 
 int PlaceOutputFile(const String &draft, String *path, std::u16string_view extension) {
@@ -109,6 +125,8 @@ void DiscardOutputDraft(const String &draft) {
     RemoveFile(draft);
     errno = failure;
 }
+
+bool RememberOwnDrafts = true;
 
 void RememberOwnOutput(const String &path) {
     std::string native;

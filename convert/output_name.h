@@ -52,6 +52,14 @@ String NumberedOutputName(const String &stamped, int64_t attempt);
 // takes no new file (errno says why).
 int64_t CreateOutputDraft(const String &path, String *draft);
 
+// The name of a draft: prefix, process number, "-", count, suffix.
+constexpr std::string_view DraftPrefix = ".tintwell-";
+constexpr std::string_view DraftSuffix = ".part";
+
+// The process that made the draft named `name` (a file name, no folder); 0 when
+// the name is not a draft's.
+int64_t DraftProcess(std::string_view name);
+
 // Moves the complete, closed draft to `*path` if nothing is there, else to its
 // stamped alternative. On success leaves the name used in *path and answers 1;
 // otherwise removes the draft and answers 0 with errno saying why.
@@ -64,5 +72,8 @@ void DiscardOutputDraft(const String &draft);
 // Files and folders this process made for its outputs, by device and inode. A
 // draft is remembered when it is created, before it can appear under an
 // output's name, so a folder walk that meets the output already knows it.
+// A caller whose inputs can never meet its outputs clears RememberOwnDrafts
+// before the first save, so that a run of any length keeps no record per file.
+extern bool RememberOwnDrafts;
 void RememberOwnOutput(const String &path);
 bool IsOwnOutput(uint64_t device, uint64_t inode);

@@ -64,7 +64,7 @@ size_t ExifInsertOffset(const unsigned char *jpeg, size_t length) {
     return std::min(offset, length);
 }
 
-int SaveJpeg(int64_t image, const String &path, int64_t quality, int orientation) {
+int SaveJpeg(int64_t image, const String &path, int64_t quality, int orientation, String *placed) {
     if (!ImageExists(image)) return 0;
     String name = JpegOutputName(path);
     unsigned long size = 0;
@@ -87,7 +87,10 @@ int SaveJpeg(int64_t image, const String &path, int64_t quality, int orientation
     }
     // Success means every byte reached the file, so the close counts too.
     bool closed = CloseBinFile(file) != 0;
-    if (written && closed) return PlaceOutputFile(draft, &name, JpegExtension);
-    DiscardOutputDraft(draft);
+    if (written && closed && PlaceOutputFile(draft, &name, JpegExtension)) {
+        if (placed) *placed = name;
+        return 1;
+    }
+    if (!(written && closed)) DiscardOutputDraft(draft);
     return 0;
 }

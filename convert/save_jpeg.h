@@ -19,8 +19,10 @@ constexpr int ExifOrientationBlockSize = 36;
 // 1..100; above 80 the accurate DCT is used, otherwise the fast one. Orientation
 // 0 writes no EXIF block; any other value is written into one right after the
 // start-of-image marker and the APP0 segments behind it (pixels are not turned).
-// 1 when every byte reached the file; 0 otherwise, and then no file is left.
-int SaveJpeg(int64_t image, const String &path, int64_t quality, int orientation);
+// 1 when every byte reached the file (and the name it went under in *placed,
+// when given); 0 otherwise, and then no file is left.
+int SaveJpeg(int64_t image, const String &path, int64_t quality, int orientation,
+             String *placed = nullptr);
 
 // The quality SaveJpeg compresses with, and whether it takes the accurate DCT at
 // that quality (otherwise the fast one).

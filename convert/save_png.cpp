@@ -223,12 +223,14 @@ int64_t WritePngRgba(int64_t image, const String &path) {
     return WriteCreatedPng(image, file, path);
 }
 
-int SavePng(int64_t image, const String &path) {
+int SavePng(int64_t image, const String &path, String *placed) {
     if (!ImageExists(image)) return 0;
     String name = PngOutputName(path);
     String draft;
     int64_t file = CreateOutputDraft(name, &draft);
     if (!file) return 0;
     if (!WriteCreatedPng(image, file, draft)) return 0;
-    return PlaceOutputFile(draft, &name, PngExtension);
+    if (!PlaceOutputFile(draft, &name, PngExtension)) return 0;
+    if (placed) *placed = name;
+    return 1;
 }

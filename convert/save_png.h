@@ -12,8 +12,9 @@
 #include <cstdint>
 
 // Saves `image` at `path` under the output naming rules ("png" kept, anything
-// else becomes "_ext.png"). 1 on success; 0 on failure or stop, leaving no file.
-int SavePng(int64_t image, const String &path);
+// else becomes "_ext.png"). 1 on success, with the name the file went under in
+// *placed when given; 0 on failure or stop, leaving no file.
+int SavePng(int64_t image, const String &path, String *placed = nullptr);
 
 // Writes `image` as a new file at exactly `path` (an existing file is never
 // replaced). Answers the length of the compressed image data (nonzero) on

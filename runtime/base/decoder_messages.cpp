@@ -78,6 +78,22 @@ extern "C" int fputs(const char *text, FILE *stream) {
     return next ? next(text, stream) : EOF;
 }
 
+// libpng ends its default error message with a line end of its own, which the
+// compiler turns from fprintf(stderr, "\n") into a single character's call.
+extern "C" int fputc(int character, FILE *stream) {
+    if (Innermost && stream == stderr) {
+        char byte = char(character);
+        KeepBytes(Innermost->text, &byte, 1);
+        return (unsigned char)character;
+    }
+    static const auto next = Next<int (*)(int, FILE *)>("fputc");
+    return next ? next(character, stream) : EOF;
+}
+
+extern "C" int putc(int character, FILE *stream) {
+    return fputc(character, stream);
+}
+
 extern "C" size_t fwrite(const void *bytes, size_t size, size_t count, FILE *stream) {
     if (Innermost && stream == stderr) {
         KeepBytes(Innermost->text, static_cast<const char *>(bytes), size * count);

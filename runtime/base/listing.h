@@ -1,6 +1,8 @@
 // Folder listings as numbered objects (see object_table.h). Entries come back in
-// the order the file system gives them, unsorted, "." and ".." included (callers
-// skip them). Callable from any thread; one listing is used by one thread at a time.
+// byte order of their names (as `LC_ALL=C ls -a` shows them), "." and ".."
+// included (callers skip them), so two listings of one folder agree whatever
+// the file system's own order. The names are read when the listing opens; the
+// folder is not held open. Callable from any thread; one listing is used by one thread at a time.
 #pragma once
 
 #include "runtime/base/string_scratch.h"

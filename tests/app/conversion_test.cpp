@@ -197,18 +197,21 @@ TEST(Conversion, ErrorsRefusalsFoldersAndTheThumbnail) {
     EXPECT_EQ(lines[2], u"[Error]  notes.txt");
     EXPECT_EQ(lines[3], u"[Done]  wide.jpg");
 
-    // A single folder: its regular, visible files only.
+    // A single folder: its regular, visible files only, in byte order of their
+    // names (capitals first).
     TempFolder tree("tintwell-tree");
-    WriteJpeg(tree.path + "a.jpg", 20, 20);
-    TestPicture(10, 10, true).save(QString::fromStdString(tree.path + "b.png"), "PNG");
+    WriteJpeg(tree.path + "b.jpg", 20, 20);
+    TestPicture(10, 10, true).save(QString::fromStdString(tree.path + "a.png"), "PNG");
+    WriteJpeg(tree.path + "C.jpg", 20, 20);
     std::ofstream(tree.path + ".hidden") << "x";
     std::filesystem::create_directory(tree.path + "inner");
     Drop(GadgetLog, tree.path.substr(0, tree.path.size() - 1));
     WaitForRun(20000);
     lines = LogLines();
-    ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[2].substr(0, 8), u"[Done]  ");
-    EXPECT_EQ(lines[3].substr(0, 8), u"[Done]  ");
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(lines[2], u"[Done]  C.jpg");
+    EXPECT_EQ(lines[3], u"[Done]  a.png");
+    EXPECT_EQ(lines[4], u"[Done]  b.jpg");
 
     // An empty folder: the message, no run; the next drop works.
     TempFolder empty("tintwell-empty");
