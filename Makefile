@@ -64,13 +64,16 @@ bench: build
 
 # Installs under PREFIX (default /usr/local); DESTDIR, when set, is put in front.
 PREFIX ?= /usr/local
+# The installed programs are stripped; the build folder keeps them whole for debugging.
 install: build
-	cmake --install $(BUILD) --prefix $(PREFIX)
+	cmake --install $(BUILD) --prefix $(PREFIX) --strip
 
 # A Debian package (tintwell_<version>_amd64.deb in the build folder, the version being
-# project()'s in CMakeLists.txt), through CPack.
+# project()'s in CMakeLists.txt), through CPack; then checked by lintian, which
+# must find no error or warning (scripts/check-deb).
 deb: build
 	cd $(BUILD) && cpack -G DEB
+	bash scripts/check-deb $(BUILD)
 
 run: build
 	$(BUILD)/app/tintwell

@@ -50,6 +50,7 @@ void OpenAboutWindow() {
     TextGadget(-1, 0, 160, AboutWidth, 20, u"Distributed by Quillcraft", TextFlagCentre);
     EditorGadget(GadgetAboutText, 10, 190, 240, 120, EditorFlagReadOnly | EditorFlagWordWrap);
     SetGadgetText(GadgetAboutText, AboutCreditsText());
+    AddShortcut(WindowAbout, ShortcutEscape, ItemCloseWindow);
     SetWindowHidden(WindowAbout, 0);
     ActivateWindow(WindowAbout);
 }

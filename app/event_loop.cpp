@@ -66,6 +66,10 @@ int DispatchEvent(int code) {
             RunQuitSequence();
             return 0;
         }
+        if (EventObject() == ItemCloseWindow && EventWindowNumber() != WindowMain) {
+            CloseSecondaryWindow(EventWindowNumber());
+            break;
+        }
         RunMenuCommand(EventObject(), EventWindowNumber());
         break;
     case EventCloseWindow:

@@ -33,6 +33,7 @@ void OpenHelpWindow() {
     LoadRichText(GadgetHelpText, text.bytes, text.size);
     BindWindowEvent(EventSizeWindow, LayoutHelpWindow, WindowHelp);
     AddShortcut(WindowHelp, ShortcutControl | 'S', ItemToggleSticky);
+    AddShortcut(WindowHelp, ShortcutEscape, ItemCloseWindow);
     SetWindowHidden(WindowHelp, 0);
     ActivateWindow(WindowHelp);
 }

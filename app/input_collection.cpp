@@ -8,8 +8,10 @@
 #include "app/worker_state.h"
 #include "convert/conversion_worker.h"
 #include "convert/jpeg_quality.h"
+#include "resources/pictures.h"
 #include "runtime/base/numbers.h"
 #include "runtime/base/paths.h"
+#include "runtime/image/codecs.h"
 #include "runtime/image/images.h"
 #include "runtime/image/path_target.h"
 #include "runtime/ui/toolkit.h"
@@ -95,7 +97,8 @@ void LoadSampleImage() {
     }
     LoadedImage loaded = LoadSourceImage(DroppedPaths().front(), SampleBoxWidth, SampleBoxHeight);
     if (loaded.image) {
-        CatchInterfaceImage(int(ImageSample));
+        EmbeddedData background = PictureData(PictureSampleBackground);
+        DecodeImageFromMemory(ImageSample, background.bytes, int64_t(background.size));
         if (OpenPathTarget(ImagePathTarget(ImageSample))) {
             PathAddRect(0, 0, SampleBoxWidth, SampleClipHeight);
             PathClip();

@@ -103,6 +103,7 @@ void OpenPreview() {
     BindWindowEvent(EventLeftClick, RefreshPreview, WindowPreview);
     BindWindowEvent(EventSizeWindow, LayoutPreview, WindowPreview);
     AddShortcut(WindowPreview, ShortcutControl | 'S', ItemToggleSticky);
+    AddShortcut(WindowPreview, ShortcutEscape, ItemCloseWindow);
     if (FitLuminanceTo(PreviewImage)) TakeLuminanceAndTone(PreviewImage);
     ShowPreviewPicture();
     SetWindowHidden(WindowPreview, 0);

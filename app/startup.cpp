@@ -9,6 +9,7 @@
 #include "app/window_numbers.h"
 #include "convert/jpeg_quality.h"
 #include "resources/pictures.h"
+#include "resources/version.h"
 #include "runtime/base/base_runtime.h"
 #include "runtime/base/paths.h"
 #include "runtime/base/text.h"
@@ -23,7 +24,9 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 String DataFolder;
 
@@ -67,6 +70,9 @@ int BuildMainWindow(int argc, char **argv) {
     StartJpegHandles();
 
     for (int number = 0; number < InterfaceImageCount; number++) CatchInterfaceImage(number);
+    // Before the first window: the X11 platform reads the name when it makes one.
+    SetProgramIdentity(ProgramName, DesktopEntryId, ImagePlatformHandle(ImageAppIcon));
+    CatchQuitSignals();
     std::fill(std::begin(SampleLuminance), std::end(SampleLuminance), uint16_t(0));
     PrepareDataFolder();
 
@@ -112,7 +118,28 @@ void EndRuntime() {
     EndBaseRuntime();
 }
 
+int AnswerCommandLine(int argc, char **argv, FILE *out) {
+    if (argc != 2) return -1;
+    std::string_view option = argv[1];
+    if (option == "--version") {
+        std::fprintf(out, "Tintwell %s\n", TintwellVersion);
+    } else if (option == "--help") {
+        std::fprintf(out, "Usage: tintwell [--help | --version]\n"
+                          "Re-colours photographs by luminance with a gradient tone.\n"
+                          "Started without options it opens its window: drop pictures or a folder\n"
+                          "on it. For folders from the command line, see tintwell-batch(1).\n"
+                          "\n"
+                          "  --help     show this text and exit\n"
+                          "  --version  show the version and exit\n");
+    } else {
+        return -1;
+    }
+    return std::fflush(out) == 0 && !std::ferror(out) ? 0 : 1;
+}
+
 int StartUp(int argc, char **argv) {
+    int answered = AnswerCommandLine(argc, argv, stdout);
+    if (answered >= 0) return answered;
     // Taken before the toolkit sees the arguments.
     const char *convertInto = std::getenv("TINTWELL_CONVERT_AND_QUIT");
     String pictures;

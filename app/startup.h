@@ -6,6 +6,8 @@
 
 #include "runtime/base/string_scratch.h"
 
+#include <cstdio>
+
 // The folder of the settings file, ending with "/": the user's data folder +
 // "Quillcraft/Tintwell/". Empty when no home folder is known.
 extern String DataFolder;
@@ -22,6 +24,11 @@ void PrepareDataFolder();
 // the main window with its gadgets, bindings, shortcuts and settings, shown.
 // 1 when the main window exists afterwards, else 0.
 int BuildMainWindow(int argc, char **argv);
+
+// `tintwell --help` and `tintwell --version` (the only argument given): writes
+// the usage or the version to `out` and answers the exit status (0, or 1 when
+// it could not be written). Any other command line: -1, the window opens.
+int AnswerCommandLine(int argc, char **argv, FILE *out);
 
 // BuildMainWindow, the event loop until the quit sequence ends, then the end of
 // the runtime. The process's exit status.

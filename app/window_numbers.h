@@ -4,6 +4,10 @@
 
 #include <cstdint>
 
+// The program's shown name and its desktop entry (the .desktop file's name).
+constexpr char16_t ProgramName[] = u"Tintwell";
+constexpr char16_t DesktopEntryId[] = u"io.github.quillcraft.Tintwell";
+
 // Windows.
 constexpr int64_t WindowMain = 0;
 constexpr int64_t WindowAbout = 1;
@@ -51,6 +55,8 @@ constexpr int64_t ImageHelpIcon = 3;
 constexpr int64_t ImageInfoIcon = 4;
 constexpr int64_t ImageAppIcon = 5;
 constexpr int InterfaceImageCount = 6;
+// The compiled-in picture a dropped sample is drawn onto (into ImageSample).
+constexpr int PictureSampleBackground = 6;
 
 // The timer of WindowMain that redraws the sample while the slider is held.
 constexpr int64_t TimerSlider = 30;
@@ -65,6 +71,8 @@ constexpr int64_t ItemRandomColour = 99;
 constexpr int64_t ItemFirstUserPreset = 100; // Control+1 .. Control+8: 100 .. 107
 constexpr int64_t ItemLastUserPreset = 107;
 constexpr int64_t ItemPasteStops = 108;
+// Escape in the help, About and preview windows: closes the window it was pressed in.
+constexpr int64_t ItemCloseWindow = 109;
 
 // The main window's inner size at start and its minimum.
 constexpr int MainWindowWidth = 740;

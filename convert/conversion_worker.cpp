@@ -71,12 +71,11 @@ std::vector<String> ExpandDroppedFolder(const String &folder) {
         String name = ListingEntryName(listing);
         if (ListingEntryKind(listing) != ListingEntryFile || name.empty() || name[0] == u'.')
             continue;
-        // Links count as files in a listing; only what is a regular file is taken.
-        // A name that is not UTF-8 (its bad bytes replaced) names nothing that can
-        // be opened; it is kept so the log shows it failed instead of losing it.
-        String path = base + name;
-        if (PathSize(path) < 0 && name.find(u'\uFFFD') == String::npos) continue;
-        paths.push_back(path);
+        // Every entry but a folder is taken, links included: a link that leads
+        // nowhere or to a folder, like a name that is not UTF-8 (its bad bytes
+        // replaced), fails in the worker and shows as an "[Error]" line instead
+        // of being lost.
+        paths.push_back(base + name);
     }
     CloseListing(listing);
     return paths;

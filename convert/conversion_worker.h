@@ -40,9 +40,10 @@ inline std::atomic<int64_t> LastWorkerThread{0};
 // elapsed milliseconds, last of all.
 void ConversionWorker(int64_t argument);
 
-// The regular, non-hidden files of one folder (no descent), as full paths, in
-// the order the listing gives them, and files whose names are not UTF-8 (they
-// end as errors). Empty when the folder cannot be listed.
+// The non-hidden entries of one folder that are not folders (no descent), as
+// full paths, in the order the listing gives them: files, and links whatever
+// they lead to (a dangling link or one to a folder ends as an error, as do names
+// that are not UTF-8). Empty when the folder cannot be listed.
 std::vector<String> ExpandDroppedFolder(const String &folder);
 
 // The path of one job entry as it is converted: a single trailing "/" is taken

@@ -191,6 +191,31 @@ template <typename Match> std::vector<int64_t> GadgetsWhere(Match match) {
     return ObjectNumbersWhere(GadgetTable, match);
 }
 
+// A list view shows whole rows only: the height a last row would fill in part
+// is left as an empty band, half above and half below the rows.
+class WholeRowList : public QListWidget {
+  public:
+    using QListWidget::QListWidget;
+
+  protected:
+    void resizeEvent(QResizeEvent *event) override {
+        FitWholeRows();
+        QListWidget::resizeEvent(event);
+    }
+    void rowsInserted(const QModelIndex &parent, int start, int end) override {
+        QListWidget::rowsInserted(parent, start, end);
+        FitWholeRows();
+    }
+
+  private:
+    void FitWholeRows() {
+        int room = height() - 2 * frameWidth();
+        int row = count() > 0 ? sizeHintForRow(0) : 0;
+        int spare = row > 0 && room > row ? room % row : 0;
+        setViewportMargins(0, spare / 2, 0, spare - spare / 2);
+    }
+};
+
 } // namespace
 
 GadgetRecord *GadgetOfWidget(const QObject *widget) {
@@ -355,7 +380,7 @@ int64_t ComboBoxGadget(int64_t gadget, int x, int y, int width, int height, int6
 int64_t ListViewGadget(int64_t gadget, int x, int y, int width, int height, int64_t flags) {
     GadgetRecord *record = NewGadget(gadget, GadgetKindListView, x, y, width, height, flags,
                                      [&](QWidget *parent, int64_t) {
-                                         auto *list = new QListWidget(parent);
+                                         auto *list = new WholeRowList(parent);
                                          list->setSelectionMode(QAbstractItemView::SingleSelection);
                                          return list;
                                      });
@@ -431,6 +456,8 @@ int64_t ScrollAreaGadget(int64_t gadget, int x, int y, int width, int height, in
     GadgetRecord *record = NewGadget(
         gadget, GadgetKindScrollArea, x, y, width, height, flags, [&](QWidget *parent, int64_t) {
             auto *area = new QScrollArea(parent);
+            // No frame: the area shows its content's every pixel.
+            area->setFrameShape(QFrame::NoFrame);
             area->setWidgetResizable(false);
             auto *inside = new QWidget;
             inside->resize(std::max(innerWidth, 0), std::max(innerHeight, 0));

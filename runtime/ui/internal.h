@@ -133,6 +133,8 @@ void InstallCanvasResolver();
 // Startup and end of the toolkit's parts.
 void InstallApplicationMenu();
 void RemoveApplicationMenu();
+// Titles the application menu and its Quit item with the program's name.
+void NameApplicationMenu(const QString &name);
 void InstallToolkitFilter();
 void RemoveToolkitFilter();
 void ReleaseQueuedEvents();

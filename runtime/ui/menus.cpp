@@ -53,6 +53,8 @@ void InstallApplicationMenu() {
     ApplicationMenu->addSeparator();
     QuitItem = ApplicationMenu->addAction(QStringLiteral("Quit %1").arg(name));
     QuitItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    // The menu bar is the main window's, but Control+Q quits from every window.
+    QuitItem->setShortcutContext(Qt::ApplicationShortcut);
     // About and Preferences exist for every program but mean something only once
     // the program names them.
     AboutItem->setEnabled(false);
@@ -71,6 +73,13 @@ void InstallApplicationMenu() {
         });
         app->setQuitOnLastWindowClosed(false);
     }
+}
+
+void NameApplicationMenu(const QString &name) {
+    if (!ApplicationMenu) return;
+    ApplicationMenu->setTitle(name);
+    QuitItem->setText(QStringLiteral("Quit %1").arg(name));
+    if (!AboutItem->isEnabled()) AboutItem->setText(QStringLiteral("About %1").arg(name));
 }
 
 void RemoveApplicationMenu() {

@@ -2,9 +2,11 @@
 // Main thread only.
 //
 // The application menu is made at start-up: a menu titled with the executable's
-// file name holding "About <name>" (item -3), "Preferences..." (item -2), both
-// disabled until AddMenuEntry names them, and "Quit <name>" (Control+Q, item -4).
-// It appears in the menu bar of every window that gets a menu. A request of the
+// file name (the program's name once SetProgramIdentity gives it) holding
+// "About <name>" (item -3), "Preferences..." (item -2), both disabled until
+// AddMenuEntry names them, and "Quit <name>" (item -4), whose Control+Q works in
+// every window of the program. It appears in the menu bar of every window that
+// gets a menu. A request of the
 // desktop session to end the program is refused and becomes item -4 (window -1),
 // so the application decides itself when to end.
 #pragma once
@@ -28,6 +30,8 @@ void AddMenuEntry(int64_t id, const String &text);
 constexpr int64_t ShortcutControl = 0x10000;
 constexpr int64_t ShortcutShift = 0x20000;
 constexpr int64_t ShortcutAlt = 0x40000;
+// The Escape key, as a shortcut's key code.
+constexpr int64_t ShortcutEscape = 0x1B;
 
 // While the window is active, a key press matching the shortcut sends event 1
 // with the id (window = that window) instead of reaching the focused gadget. An

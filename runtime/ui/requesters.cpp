@@ -10,7 +10,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
 
@@ -21,6 +23,11 @@ struct QueuedAnswer {
     String path;
 };
 std::deque<QueuedAnswer> Answers;
+
+// A message box is at least this wide, and wider by its title's width plus room
+// for a title bar's buttons and margins.
+constexpr int MessageBoxMinimumWidth = 320;
+constexpr int MessageBoxTitleRoom = 160;
 String AskedTitle, AskedText;
 
 // The answer a message box of these flags may give: anything else (a closed
@@ -94,6 +101,9 @@ int ShowMessageBox(const String &title, const String &text, int flags) {
     if (!QApplication::instance()) return FitAnswer(flags, -1);
     QPointer<QWidget> active = QApplication::activeWindow();
     QMessageBox box(active);
+    // The title bar names the program; the box is wide enough that the window
+    // manager need not cut that name short.
+    box.setWindowTitle(QCoreApplication::applicationName());
     box.setText(ToQString(title));
     box.setInformativeText(ToQString(text));
     if (flags == MessageBoxYesNo) {
@@ -104,6 +114,12 @@ int ShowMessageBox(const String &title, const String &text, int flags) {
         box.setEscapeButton(QMessageBox::Cancel);
     } else {
         box.setStandardButtons(QMessageBox::Ok);
+    }
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout())) {
+        int width = MessageBoxTitleRoom +
+                    QFontMetrics(QApplication::font()).horizontalAdvance(box.windowTitle());
+        grid->addItem(new QSpacerItem(std::max(width, MessageBoxMinimumWidth), 0), grid->rowCount(),
+                      0, 1, grid->columnCount());
     }
     box.exec();
     int answer = AnswerOf(box.standardButton(box.clickedButton()));

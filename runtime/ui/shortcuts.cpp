@@ -32,7 +32,7 @@ bool IsEditingKey(QKeyEvent *key) {
 }
 
 int64_t KeysOf(QKeyEvent *key) {
-    int64_t keys = key->key();
+    int64_t keys = key->key() == Qt::Key_Escape ? ShortcutEscape : key->key();
     if (keys <= 0 || keys > 0xFFFF) return 0;
     Qt::KeyboardModifiers mods = key->modifiers();
     if (mods & Qt::ControlModifier) keys |= ShortcutControl;

@@ -2,6 +2,7 @@
 #include "runtime/ui/toolkit.h"
 #include "runtime/image/canvas_bitmap.h"
 #include "runtime/ui/internal.h"
+#include "runtime/ui/quit_signals.h"
 
 #include <QApplication>
 #include <QColor>
@@ -56,6 +57,7 @@ int StartToolkit(int argc, char **argv) {
 }
 
 void EndToolkit() {
+    ReleaseQuitSignals();
     CloseAppWindow(-1);
     ReleaseAllMenus();
     ObjectReleaseAll(GadgetTable);

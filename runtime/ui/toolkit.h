@@ -8,6 +8,8 @@
 #include "runtime/ui/gadgets.h"
 #include "runtime/ui/menus.h"
 #include "runtime/ui/pointer.h"
+#include "runtime/ui/program_identity.h"
+#include "runtime/ui/quit_signals.h"
 #include "runtime/ui/requesters.h"
 #include "runtime/ui/screen_colour.h"
 #include "runtime/ui/windows.h"
@@ -18,6 +20,6 @@
 // thread becomes the main thread.
 int StartToolkit(int argc, char **argv);
 
-// Closes every window, frees gadgets, menus, timers and queued events, and
-// deletes the application object if StartToolkit made it.
+// Gives the quit signals back, closes every window, frees gadgets, menus, timers and queued events,
+// and deletes the application object if StartToolkit made it.
 void EndToolkit();

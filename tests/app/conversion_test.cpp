@@ -7,6 +7,7 @@
 #include "app/worker_state.h"
 #include "app_harness.h"
 #include "convert/stop_flag.h"
+#include "resources/pictures.h"
 #include "runtime/base/paths.h"
 #include "runtime/base/text.h"
 #include "tests/support/malformed_files.h"
@@ -309,6 +310,14 @@ TEST(Conversion, SampleDropOfAnOrientationSixJpegShowsItUpright) {
     EXPECT_GT(red(138, 60), red(118, 60) + 100);
     EXPECT_GT(red(138, 110), red(118, 110) + 100);
     EXPECT_GT(red(138, 86), red(118, 86) + 100);
+    // Around it lies the neutral background picture, not the built-in sample
+    // photograph: toned black to white, each pixel keeps its grey.
+    EmbeddedData data = PictureData(PictureSampleBackground);
+    QImage background = QImage::fromData(data.bytes, int(data.size));
+    ASSERT_EQ(background.size(), QSize(256, 192));
+    for (QPoint p :
+         {QPoint(4, 4), QPoint(250, 30), QPoint(8, 180), QPoint(128, 186), QPoint(250, 186)})
+        EXPECT_NEAR(red(p.x(), p.y()), qRed(background.pixel(p)), 2) << p.x() << ", " << p.y();
 }
 
 TEST(Conversion, MalformedFilesInADroppedFolderAreErrorsAndTheGoodOneConverts) {
@@ -322,7 +331,12 @@ TEST(Conversion, MalformedFilesInADroppedFolderAreErrorsAndTheGoodOneConverts) {
     std::filesystem::remove(out.path + "good.png");
     ASSERT_EQ(mkfifo((in.path + "pipe.jpg").c_str(), 0600), 0);
     set.bad.push_back("pipe.jpg");
+    // Links that cannot be converted are errors like any other entry.
     std::filesystem::create_symlink(in.path + "loop.jpg", in.path + "loop.jpg");
+    std::filesystem::create_symlink(in.path + "gone.jpg", in.path + "dangling.jpg");
+    std::filesystem::create_directory(in.path + ".hidden-folder");
+    std::filesystem::create_directory_symlink(in.path + ".hidden-folder", in.path + "folder-link");
+    set.bad.insert(set.bad.end(), {"loop.jpg", "dangling.jpg", "folder-link"});
     Drop(GadgetLog, in.path.substr(0, in.path.size() - 1));
     WaitForRun(100000);
     std::vector<String> lines = LogLines();
@@ -342,8 +356,7 @@ TEST(Conversion, MalformedFilesInADroppedFolderAreErrorsAndTheGoodOneConverts) {
         converted += done;
     }
     EXPECT_EQ(out.FileCount(), int(set.good.size()) + converted) << "no draft, nothing else";
-    // The link loop is no regular file, so the folder leaves it out; dropped on
-    // its own it is an error.
+    // Dropped on its own, the link loop is an error too.
     Drop(GadgetLog, in.path + "loop.jpg");
     WaitForRun(20000);
     lines = LogLines();

@@ -7,9 +7,11 @@
 #include "app_harness.h"
 #include "resources/version.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QLabel>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QTextLayout>
 
 namespace {
 
@@ -68,6 +70,28 @@ TEST(HelpWindow, HeadingsTabsSizeAndMargin) {
     EXPECT_TRUE(text.contains("[shift]+[ctrl]+G\t"));
     EXPECT_FALSE(text.contains("\\")) << "no RTF markup may show";
     EXPECT_FALSE(text.contains("Courier")) << "the font table is not text";
+    EXPECT_TRUE(text.contains("A folder must be dropped on its own: dropped together with files, "
+                              "it is not opened and shows as an [Error] line."));
+
+    // The key lists are two columns: what follows the tab starts at one x in
+    // every such paragraph, and its wrapped lines stay in that column.
+    editor->document()->documentLayout()->documentSize();
+    std::vector<qreal> columns;
+    int wrapped = 0;
+    for (QTextBlock b = editor->document()->begin(); b.isValid(); b = b.next()) {
+        int tab = int(b.text().indexOf(u'\t'));
+        if (tab < 0) continue;
+        QTextLayout *layout = b.layout();
+        ASSERT_GT(layout->lineCount(), 0);
+        QTextLine first = layout->lineForTextPosition(tab + 1);
+        qreal column = first.cursorToX(tab + 1);
+        columns.push_back(column);
+        for (int n = 1; n < layout->lineCount(); n++, wrapped++)
+            EXPECT_NEAR(layout->lineAt(n).x(), column, 0.5) << b.text().toStdString();
+    }
+    ASSERT_EQ(columns.size(), 6u);
+    for (qreal column : columns) EXPECT_NEAR(column, columns[0], 0.5);
+    EXPECT_GT(wrapped, 0) << "a long description wraps";
 
     // The text follows the window with a 10-pixel margin; the window keeps its
     // minimum size.

@@ -5,6 +5,7 @@
 #include "tone/presets.h"
 
 #include <QLineEdit>
+#include <QListWidget>
 #include <QScrollBar>
 #include <QTextEdit>
 
@@ -140,6 +141,13 @@ TEST(MainWindow, PresetListHasEveryRow) {
         if (text[0] == u'-') separators++;
     }
     EXPECT_EQ(separators, 2);
+    // The list keeps its 80 pixels and shows whole rows only.
+    auto *list = static_cast<QListWidget *>(WidgetOf(GadgetPresetList));
+    EXPECT_EQ(list->height(), 80);
+    int row = list->sizeHintForRow(0);
+    ASSERT_GT(row, 0);
+    EXPECT_EQ(list->viewport()->height() % row, 0) << list->viewport()->height() << " / " << row;
+    EXPECT_GE(list->viewport()->height() / row, 4);
     for (int n = 1; n <= 8; n++) {
         String expected = u"User preset " + String(1, char16_t(u'0' + n));
         EXPECT_EQ(GetGadgetItemText(GadgetPresetList, 24 + n).substr(0, expected.size()), expected);

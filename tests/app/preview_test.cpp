@@ -82,6 +82,8 @@ TEST(Preview, OpensWithTheSunCentredAndLargePicturesScroll) {
     EXPECT_FALSE(BarsShown(Qt::Horizontal));
     EXPECT_FALSE(BarsShown(Qt::Vertical));
     EXPECT_EQ(GadgetWidth(GadgetPreviewImage), 96);
+    // No frame: every pixel of the sun is in view.
+    EXPECT_EQ(PreviewScroll()->viewport()->size(), QSize(96, 96));
 
     // 4000 x 3000 at full size fills the window with both bars.
     TempFolder in("tintwell-preview");

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs the build into a temporary DESTDIR and checks what a desktop and a
-# package manager would see: the laid-out files, the installed batch command
-# running from there, the desktop entry, the AppStream data and both manual pages.
+# package manager would see: the laid-out files (the copyright file and the
+# changelog among them), the installed commands running from there, the
+# desktop entry, the AppStream data and both manual pages.
 #   install_check.sh BUILD_FOLDER
 set -eu
 build=$1
@@ -13,6 +14,8 @@ id=io.github.quillcraft.Tintwell
 expected="usr/bin/tintwell
 usr/bin/tintwell-batch
 usr/share/applications/$id.desktop
+usr/share/doc/tintwell/changelog.gz
+usr/share/doc/tintwell/copyright
 usr/share/icons/hicolor/128x128/apps/$id.png
 usr/share/icons/hicolor/256x256/apps/$id.png
 usr/share/icons/hicolor/48x48/apps/$id.png
@@ -26,8 +29,10 @@ if [ "$found" != "$(echo "$expected" | LC_ALL=C sort)" ]; then
   echo "install tree differs:"; echo "$found"; exit 1
 fi
 
-# The installed command runs from its own place, with nothing from the build.
+# The installed commands run from their own place, with nothing from the build.
 "$dest/usr/bin/tintwell-batch" --help | grep -q '^usage: tintwell-batch'
+"$dest/usr/bin/tintwell" --version | grep -q '^Tintwell [0-9]'
+zcat "$dest/usr/share/doc/tintwell/changelog.gz" | head -n 1 | grep -q '^tintwell ('
 
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$dest/usr/share/applications/$id.desktop"
