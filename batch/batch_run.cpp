@@ -148,9 +148,13 @@ void Finish(SharedRun &shared, const BatchRun &run, int64_t index, int status,
 // The next input: from the walk, then from the watch. 0 when there is none
 // (for now, with a watch).
 int TakeInput(SharedRun *shared, const BatchRun *run, BatchInput *input) {
-    if (!shared->inputsEnded) {
-        if (NextBatchInput(shared->walker, input)) return 1;
-        shared->inputsEnded = true;
+    while (!shared->inputsEnded) {
+        if (!NextBatchInput(shared->walker, input)) {
+            shared->inputsEnded = true;
+            break;
+        }
+        // A file that changed a moment ago may still be being written.
+        if (!run->Watch || !LeaveToWatch(run->Watch, *input)) return 1;
     }
     return run->Watch && NextWatchedInput(run->Watch, input);
 }

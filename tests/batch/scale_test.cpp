@@ -266,6 +266,11 @@ TEST(Scale, WatchTakesAFileWrittenSlowlyAndOneMovedInButNotItsOwnOutputs) {
     std::string slow = ReadText(slowPng);
     WriteFile(staging.path + "moved.jpg", Jpeg(80, 60, 0));
     std::string log = staging.path + "watch.log";
+    // Half of a file is there when the run starts (its writer not handing the
+    // open file to the run); the rest comes later.
+    const int early = open((in.path + "early.png").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(early, 0);
+    ASSERT_EQ(write(early, slow.data(), slow.size() / 2), ssize_t(slow.size() / 2));
 
     // The outputs go into the watched folder itself (under stamped names, the
     // sources' names being taken), where they must not be taken as new files.
@@ -276,6 +281,10 @@ TEST(Scale, WatchTakesAFileWrittenSlowlyAndOneMovedInButNotItsOwnOutputs) {
         return ReadText(log).find("[Done]  " + in.path + name + "\n") != std::string::npos;
     };
     ASSERT_TRUE(WaitFor([&] { return shown("first.jpg"); })) << ReadText(log);
+    EXPECT_EQ(ReadText(log).find("early.png"), std::string::npos) << ReadText(log);
+    const size_t rest = slow.size() - slow.size() / 2;
+    EXPECT_EQ(write(early, slow.data() + slow.size() / 2, rest), ssize_t(rest));
+    close(early);
 
     // Half the file, a pause, then the rest: nothing is read until it is closed.
     {
@@ -287,18 +296,21 @@ TEST(Scale, WatchTakesAFileWrittenSlowlyAndOneMovedInButNotItsOwnOutputs) {
                       std::streamsize(slow.size() - slow.size() / 2));
     }
     fs::rename(staging.path + "moved.jpg", in.path + "moved.jpg");
-    EXPECT_TRUE(WaitFor([&] { return shown("slow.png") && shown("moved.jpg"); })) << ReadText(log);
+    EXPECT_TRUE(WaitFor([&] {
+        return shown("slow.png") && shown("moved.jpg") && shown("early.png");
+    })) << ReadText(log);
     // Time for the outputs' own events to come round, were they taken.
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_EQ(Stop(child, SIGINT), 130);
 
     std::vector<std::string> lines = Lines(ReadText(log));
-    ASSERT_EQ(lines.size(), 4u) << ReadText(log);
-    EXPECT_PRED2(StartsWith, lines[3], "3 done, 0 failed, 0 cancelled in ");
+    ASSERT_EQ(lines.size(), 5u) << ReadText(log);
+    EXPECT_PRED2(StartsWith, lines[4], "4 done, 0 failed, 0 cancelled in ");
     std::set<std::string> files = VisibleFiles(in.path);
-    ASSERT_EQ(files.size(), 6u);
+    ASSERT_EQ(files.size(), 8u);
     std::string stamp = "_[0-9]{14}";
-    const std::regex written[] = {std::regex("first.jpg"), std::regex("first" + stamp + ".jpg"),
+    const std::regex written[] = {std::regex("early.png"), std::regex("early" + stamp + ".png"),
+                                  std::regex("first.jpg"), std::regex("first" + stamp + ".jpg"),
                                   std::regex("moved.jpg"), std::regex("moved" + stamp + ".jpg"),
                                   std::regex("slow.png"),  std::regex("slow" + stamp + ".png")};
     std::vector<std::string> sorted(files.begin(), files.end());
