@@ -1,5 +1,6 @@
 #include "tone/picture_source.h"
 
+#include "runtime/base/decoder_messages.h"
 #include "runtime/base/memory_budget.h"
 #include "runtime/base/paths.h"
 #include "runtime/image/images.h"
@@ -85,7 +86,11 @@ bool HandToReaders(PictureSource &source, int after) {
             return false;
         }
     }
-    source.Reason = source.FallbackReason.empty() ? NotAPicture : source.FallbackReason;
+    // What a decoder printed says why, when the program has no word of its own.
+    const std::string said = TakeFirstDecoderLine();
+    source.Reason = !source.FallbackReason.empty() ? source.FallbackReason
+                    : said.empty()                 ? std::string(NotAPicture)
+                                                   : std::string(NotAPicture) + " (" + said + ")";
     return false;
 }
 
@@ -120,6 +125,7 @@ bool OpenPictureSource(PictureSource &source, const String &path, int64_t maxWid
                        int64_t maxHeight, int kinds) {
     source.Kinds = kinds;
     source.MaxWidth = maxWidth, source.MaxHeight = maxHeight;
+    TakeFirstDecoderLine(); // nothing printed about an earlier file sticks to this one
     return OpenRegularFile(source, path) && HandToReaders(source, 0);
 }
 

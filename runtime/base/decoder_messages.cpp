@@ -12,6 +12,8 @@ namespace {
 constexpr size_t MostKept = 4096;
 
 thread_local DecoderMessages *Innermost = nullptr;
+thread_local std::string FirstLine;
+constexpr size_t LongestFirstLine = 200;
 
 using Vfprintf = int (*)(FILE *, int, const char *, va_list);
 
@@ -49,6 +51,19 @@ DecoderMessages::DecoderMessages() : outer(Innermost) {
 
 DecoderMessages::~DecoderMessages() {
     Innermost = outer;
+    if (!FirstLine.empty()) return;
+    for (size_t at = 0; at < text.size() && FirstLine.empty();) {
+        size_t end = std::min(text.find('\n', at), text.size());
+        size_t start = text.find_first_not_of(" \t\r", at);
+        if (start < end) FirstLine = text.substr(start, std::min(end - start, LongestFirstLine));
+        at = end + 1;
+    }
+}
+
+std::string TakeFirstDecoderLine() {
+    std::string line;
+    line.swap(FirstLine);
+    return line;
 }
 
 // Found before the C library's by the dynamic linker, for every library the

@@ -25,3 +25,9 @@ struct DecoderMessages {
     DecoderMessages(const DecoderMessages &) = delete;
     DecoderMessages &operator=(const DecoderMessages &) = delete;
 };
+
+// The first line a decoder printed on this thread into any catch since the last
+// call (at most 200 bytes), and the slate wiped: for a file that no reader
+// takes and that has no reason of its own, what its decoder found wrong.
+// Empty when none printed.
+std::string TakeFirstDecoderLine();

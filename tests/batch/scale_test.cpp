@@ -324,8 +324,9 @@ TEST(Scale, WatchTakesAFileWrittenSlowlyAndOneMovedInButNotItsOwnOutputs) {
 TEST(Scale, MessagesNameTheCause) {
     TempFolder in("tintwell-scale-in"), out("tintwell-scale-out"), data("tintwell-scale-data");
     std::ofstream(out.path + "taken") << "a file";
-    // A PNG whose first data chunk fails its check: libpng's own message must
-    // not reach standard error, not even its line end.
+    // A PNG whose first data chunk fails its check: libpng's own message does
+    // not reach standard error on its own (not even its line end); it is the
+    // file's reason.
     ASSERT_TRUE(Picture(40, 30, false).save(QString::fromStdString(in.path + "crc.png")));
     std::string png = ReadText(in.path + "crc.png");
     png[png.find("IDAT") + 6] ^= 0x55;
@@ -346,7 +347,8 @@ TEST(Scale, MessagesNameTheCause) {
          "[Error]  gone  cannot open: No such file or directory\n0 done, 1 failed, 0 cancelled "
          "in "},
         {"-o " + out.path + "toned " + in.path + "crc.png", 1,
-         "[Error]  crc.png  not a picture this program reads\n0 done, 1 failed, 0 cancelled in "},
+         "[Error]  crc.png  not a picture this program reads (libpng error: IDAT: invalid "
+         "stored block lengths)\n0 done, 1 failed, 0 cancelled in "},
         {"--shard 5/4 -o " + out.path + "toned " + in.path, 2,
          "tintwell-batch: --shard must be K/N with 1 <= K <= N (N up to 1000000), not \"5/4\"\n"},
         {"--watch -n -o " + out.path + "toned " + in.path, 2,
