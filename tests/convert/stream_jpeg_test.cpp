@@ -260,9 +260,15 @@ TEST_F(StreamJpeg, RefusesWithTheReason) {
         const Bytes &bytes;
         int32_t box;
         const char *reason;
-    } files[] = {{"broken.jpg", broken, 0, "not a picture this program reads"},
-                 {"scans.jpg", progressive, 0, "not a picture this program reads"},
-                 {"scans.jpg", progressive, 100, "not a picture this program reads"},
+    } files[] = {{"broken.jpg", broken, 0,
+                  "not a picture this program reads (qt.gui.imageio.jpeg: Bogus Huffman table "
+                  "definition)"},
+                 {"scans.jpg", progressive, 0,
+                  "not a picture this program reads (qt.gui.imageio.jpeg: Invalid progressive "
+                  "parameters Ss=70 Se=63 Ah=0 Al=1)"},
+                 {"scans.jpg", progressive, 100,
+                  "not a picture this program reads (qt.gui.imageio.jpeg: Invalid progressive "
+                  "parameters Ss=70 Se=63 Ah=0 Al=1)"},
                  {"cut.jpg", cut, 0, "cut short after row 336 of 700"},
                  {"cut.jpg", cut, 300, "cut short after row 336 of 700"},
                  {"frame.jpg", frame, 0, "cut short after row 96 of 200"},
