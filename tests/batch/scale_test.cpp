@@ -40,17 +40,15 @@ bool StartsWith(const std::string &text, const std::string &start) {
     return text.rfind(start, 0) == 0;
 }
 
-int Stop(pid_t child, int signal) {
-    kill(child, signal);
+int Wait(pid_t child) {
     int status = 0;
     if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status);
 }
 
-int Wait(pid_t child) {
-    int status = 0;
-    if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
+int Stop(pid_t child, int signal) {
+    kill(child, signal);
+    return Wait(child);
 }
 
 // The visible files below `folder`, as paths relative to it.
@@ -230,20 +228,22 @@ TEST(Scale, ReportHasOneLinePerFileInByteOrderAndASummary) {
         if (!e.reason.empty()) line += "  " + e.reason;
         EXPECT_EQ(lines[i], line);
         QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(report[i])).object();
-        EXPECT_EQ(o["type"].toString().toStdString(), "file") << report[i];
-        EXPECT_EQ(o["input"].toString().toStdString(), in.path + e.name) << report[i];
-        EXPECT_EQ(o["status"].toString().toStdString(), e.status) << report[i];
-        EXPECT_EQ(o["output"].isNull() ? "" : o["output"].toString().toStdString(),
-                  e.output.empty() ? "" : toned + e.output)
-            << report[i];
-        EXPECT_EQ(o["reason"].isNull() ? "" : o["reason"].toString().toStdString(), e.reason);
-        EXPECT_EQ(o["source_width"].toInt(-1), e.sourceWidth) << report[i];
-        EXPECT_EQ(o["source_height"].toInt(-1), e.sourceHeight) << report[i];
-        EXPECT_EQ(o["output_width"].toInt(-1), e.outputWidth) << report[i];
-        EXPECT_EQ(o["output_height"].toInt(-1), e.outputHeight) << report[i];
-        int64_t bytes = e.status == "done" ? int64_t(fs::file_size(toned + e.output)) : 0;
-        EXPECT_EQ(o["bytes"].toInteger(-1), bytes) << report[i];
-        EXPECT_GE(o["ms"].toInteger(-1), 0) << report[i];
+        EXPECT_GE(o.take("ms").toInteger(-1), 0) << report[i];
+        auto text = [](const std::string &t, const std::string &v) {
+            return t.empty() ? QJsonValue() : QJsonValue(QString::fromStdString(v));
+        };
+        const int64_t bytes = e.status == "done" ? int64_t(fs::file_size(toned + e.output)) : 0;
+        const QJsonObject expected = {{"type", "file"},
+                                      {"input", QString::fromStdString(in.path + e.name)},
+                                      {"output", text(e.output, toned + e.output)},
+                                      {"status", QString::fromStdString(e.status)},
+                                      {"reason", text(e.reason, e.reason)},
+                                      {"source_width", e.sourceWidth},
+                                      {"source_height", e.sourceHeight},
+                                      {"output_width", e.outputWidth},
+                                      {"output_height", e.outputHeight},
+                                      {"bytes", qint64(bytes)}};
+        EXPECT_EQ(o, expected) << report[i];
     }
     EXPECT_PRED2(StartsWith, lines.back(), "5 done, 1 failed, 0 cancelled, 1 skipped in 00h ");
     QJsonObject summary =
