@@ -128,7 +128,10 @@ void StartPlatformReader() {
     std::call_once(started, [] {
         if (QImageReader::allocationLimit() < ReaderAllocationLimitMb)
             QImageReader::setAllocationLimit(ReaderAllocationLimitMb);
-        QImageReader::supportedImageFormats(); // loads the plug-ins here
+        // Loads the plug-ins here; what they print on loading (a missing
+        // runtime folder, no descriptors left) is not the user's business.
+        DecoderMessages quiet;
+        QImageReader::supportedImageFormats();
     });
 }
 
